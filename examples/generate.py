@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Writes the example batch into examples/batch/ (fixed seeds, so the files
+are the same on every machine)."""
+import math
+import os
+import random
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "batch")
+
+
+def write_data(name, title, values, header_tail, fmt="(f12.6)", value_format="{:12.6f}"):
+    with open(os.path.join(OUT, name), "w") as f:
+        f.write(title + "\n")
+        f.write("rows = {} columns = 1 {} format ={}\n".format(len(values), header_tail, fmt))
+        for v in values:
+            f.write(value_format.format(v) + "\n")
+
+
+def control(name, datafile, unit, band, taper, bw, ar=None, resamples=0, quantile="0.8"):
+    lines = [
+        "Data file name ={} * the data file".format(datafile),
+        "Column number = 1 * the column analysed",
+        "Sampling unit ={} * kHz, Hz or a time unit".format(unit),
+    ]
+    lines += band
+    lines += [
+        "% taper = {} * percent of each frame, 0 to 25".format(taper),
+        "Resolution bandwidth = {} * spacing of the frequency grid".format(bw),
+    ]
+    if ar:
+        lines += ["Prewhiten with AR({}) * largest AR order".format(ar[0]),
+                  "p threshold = {} * for keeping a lag".format(ar[1])]
+    else:
+        lines += ["No whitening * (no AR order given)"]
+    lines += [
+        "start = 1 * first datum",
+        "end = 0 * last datum, 0 = the last row",
+        "Resamples = {} * bootstrap resamples (11 or more, with prewhitening)".format(resamples),
+        "Quantile = {} * of the nonlinearity test".format(quantile),
+        "#",
+    ]
+    with open(os.path.join(OUT, name), "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    rng = random.Random(20091026)
+
+    n = 4096
+    white = [rng.gauss(0.0, 1.0) for _ in range(n)]
+    write_data("white.dat", "Gaussian white noise, 4096 values at 1000 Hz", white, "rate = 1000.0 unit=Hz")
+    control("white.cnl", "white.dat", "Hz", ["Lower freq = 0.0 * Hz", "Upper freq = 0.0 * Hz, 0 = Nyquist"],
+            "0.0", "31.25")
+
+    # A bilinear series: nonlinear, so the nonlinearity test should reject.
+    x, e_prev, bil = 0.0, 0.0, []
+    for t in range(n + 200):
+        e = rng.gauss(0.0, 1.0)
+        x = 0.6 * x + 0.3 * x * e_prev + e
+        e_prev = e
+        if t >= 200:
+            bil.append(x)
+    write_data("bilinear.dat", "Bilinear series, 4096 values at 10 kHz", bil, "rate = 10.0 unit=kHz")
+    control("bilinear.cnl", "bilinear.dat", "kHz", ["Lower freq = 0.0 * kHz", "Upper freq = 0.0 * kHz"],
+            "0.0", "312.5", ar=(5, "0.05"), resamples=19)
+
+    # A linear AR(2) series with exponential innovations, in days.
+    y1 = y2 = 0.0
+    lin = []
+    for t in range(n + 200):
+        y = 0.5 * y1 - 0.3 * y2 + (rng.expovariate(1.0) - 1.0)
+        y2, y1 = y1, y
+        if t >= 200:
+            lin.append(y)
+    write_data("linear.dat", "Linear AR(2) series with exponential innovations, daily", lin, "interval = 1.0")
+    control("linear.cnl", "linear.dat", "days", ["Longest period = 0.0 * days", "Shortest period = 0.0 * days"],
+            "10.0", "64.0", ar=(4, "0.05"))
+
+    with open(os.path.join(OUT, "Runquorvel.cnl"), "w") as f:
+        f.write("Number of runs = 3 * the runs of the example batch\n")
+        for name in ("white.cnl", "bilinear.cnl", "linear.cnl"):
+            f.write(name + "* \n")
+
+
+if __name__ == "__main__":
+    main()

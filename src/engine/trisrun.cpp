@@ -1,0 +1,52 @@
+#include "engine/trisrun.hpp"
+
+#include <cmath>
+
+#include "engine/dtaper.hpp"
+#include "engine/p234.hpp"
+#include "engine/t123.hpp"
+#include "engine/triscale.hpp"
+#include "stats/dcdg.hpp"
+#include "stats/dsort.hpp"
+
+namespace quorvel {
+
+void triloop(std::span<const double> series, const FftTable& v, const RunParameters& p,
+             EngineArrays& a, PassResults& results, int unit) {
+  a.ntaper = 0;
+  a.taperfac = 1.0;
+  if (p.taper > 0.0f) {
+    dtaper(a.w, p.M, static_cast<double>(p.taper), a.taperfac, a.ntaper, unit);
+    // Fewer than 3 tapered points leave the frames untapered; so does a
+    // window that dtaper refused to build (wider than M/4), rather than
+    // tapering with a window and factor that this pass never computed.
+    if (a.ntaper < 3 || a.ntaper > p.M / 4) {
+      a.ntaper = 0;
+      a.taperfac = 1.0;
+    }
+  }
+  p234(series, v, p, a, a.ntaper, unit);
+  triscale(a, p, a.taperfac, a.ntaper, results, unit);
+  scalu(a, p, unit);
+}
+
+void trisrun(std::span<const double> series, const FftTable& v, const RunParameters& p,
+             EngineArrays& a, PassResults& results, int unit) {
+  const int n = p.npos + p.nneg;
+  t123(a.t1, a.t2, a.t3, p.lo, p.hi, p.M, p.ntr);
+  triloop(series, v, p, a, results, unit);
+
+  // Quantile nonlinearity test: the q-fractile of the upper-tail p-values,
+  // standardised by its large-sample spread under uniformity.
+  for (int j = 0; j < n; ++j) a.y[j] = 1.0 - a.tr[j];
+  const float frac[1] = {p.quant};
+  double xi[1] = {0.0};
+  int ierr = 0;
+  dsort(std::span<int>(a.in.data(), n), std::span<const double>(a.y.data(), n), n, frac, xi, 'B',
+        ierr);
+  const double q = p.quant;
+  const double zq = (xi[0] - q) / std::sqrt(q * (1.0 - q) / n);
+  results.quantile = static_cast<float>(dcdg(zq));
+}
+
+}  // namespace quorvel

@@ -1,0 +1,25 @@
+#pragma once
+// One test pass over a series: index tables, taper, estimator,
+// normalisation, per-pair probabilities and the four tests.
+#include <span>
+
+#include "common/run_parameters.hpp"
+#include "engine/dfft.hpp"
+#include "engine/engine_arrays.hpp"
+
+namespace quorvel {
+
+// Runs one pass over `series` (N values, only read) in the arrays `a` (sized
+// by allocate_engine_arrays for p), with the run's FFT table v (cffti(M)).
+// All five results are written, except that a pass with fewer than 12 valid
+// stationary values leaves zero, reversibility, aliasing and lambda as they
+// were. Messages go to `unit` (the run report).
+void trisrun(std::span<const double> series, const FftTable& v, const RunParameters& p,
+             EngineArrays& a, PassResults& results, int unit);
+
+// The frame loop proper: taper window, estimator, normalisation with the
+// stationary and aliasing tests, per-pair probability planes.
+void triloop(std::span<const double> series, const FftTable& v, const RunParameters& p,
+             EngineArrays& a, PassResults& results, int unit);
+
+}  // namespace quorvel

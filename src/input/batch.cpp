@@ -1,0 +1,95 @@
+#include "input/batch.hpp"
+
+#include <string>
+
+#include "common/clock.hpp"
+#include "common/record_writer.hpp"
+#include "common/stop.hpp"
+#include "common/units.hpp"
+#include "input/field_readers.hpp"
+#include "input/top.hpp"
+
+namespace quorvel {
+namespace {
+
+constexpr const char* kListFile = "Runquorvel.cnl";
+
+// A message on the console and then the same on the error file.
+template <class... A>
+void console_and_error(const A&... items) {
+  writel(kConsoleUnit, items...);
+  writel(kErrorUnit, items...);
+}
+
+}  // namespace
+
+int run_batch() {
+  float run_timer = processor_time();
+  open_unit(kErrorUnit, "Quorvel-error.out", OpenStatus::Replace);
+
+  if (!file_exists(kListFile)) {
+    writef(kConsoleUnit, "(/)");
+    writel(kConsoleUnit, "Runquorvel.cnl file does not exist");
+    writel(kErrorUnit, "Runsquorvel.cnl file does not exist");
+    stop();
+  }
+  if (int status = open_unit(kListUnit, kListFile, OpenStatus::Old); status != 0) {
+    writel(kConsoleUnit, "**** Error on opening Runquorvelt.cnl ", status);
+    stop();
+  }
+
+  std::string line;
+  if (int status = read_fixed(kListUnit, 80, line); status != 0) {
+    if (status == kEndOfFile) console_and_error("End of file on runquorvel.cnl reads");
+    console_and_error("Place the symbol # after the two top reads ", status);
+    stop();
+  }
+  if (line.find('*') == std::string::npos) {
+    console_and_error("Place comment marker * after each line in Rundralnit.cnl");
+    writef(kConsoleUnit, "(A70)", line);
+    writef(kErrorUnit, "(A70)", line);
+    stop();
+  }
+  // An unreadable count counts as 0: the batch then ends silently.
+  IntField count = numread("uns", line, "= ", kNoteUnit);
+  int nruns = count.ierr == 0 ? count.value : 0;
+  if (nruns <= 0) stop(0);
+
+  bool abandoned = false;
+  for (int irun = 1; irun <= nruns; ++irun) {
+    if (int status = read_fixed(kListUnit, 80, line); status != 0) {
+      if (status == kEndOfFile) {
+        writel(kConsoleUnit, "End of file on runquorvel.cnl reads");
+        writel(kErrorUnit, "End of file on runquovrel.cnl reads");
+      } else {
+        for (int unit : {kConsoleUnit, kErrorUnit}) {
+          writel(unit, "**** Error on reading name of cnl file ", irun, status);
+          writel(unit, line);
+        }
+      }
+      stop();
+    }
+    std::size_t star = line.find('*');
+    std::string name = star == std::string::npos ? std::string() : line.substr(0, star);
+    name.resize(80, ' ');
+
+    if (!file_exists(name)) {
+      for (int unit : {kConsoleUnit, kErrorUnit}) {
+        writef(unit, "(/)");
+        writel(unit, "cnl file does not exist ", name);
+      }
+      stop();
+    }
+    if (int status = open_unit(kControlUnit, name, OpenStatus::Old); status != 0) {
+      for (int unit : {kConsoleUnit, kErrorUnit}) {
+        writel(unit, "**** Error on opening cnl file no. ", irun, status);
+        writel(unit, name);
+      }
+      stop();
+    }
+    if (!top(run_timer, nruns, irun)) abandoned = true;
+  }
+  return abandoned ? 1 : 0;
+}
+
+}  // namespace quorvel

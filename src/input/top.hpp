@@ -1,0 +1,11 @@
+#pragma once
+
+namespace quorvel {
+
+// One run of the batch, from the control file open on unit 11 to the
+// closing banner. Returns false when the run was abandoned because the
+// data file or an output file could not be opened (the batch goes on);
+// every other failure stops the program.
+bool top(float& run_timer, int nruns, int irun);
+
+}  // namespace quorvel

@@ -1,0 +1,14 @@
+#pragma once
+// The trispectrum value files: one probability plane and the band's grid.
+#include <span>
+
+namespace quorvel {
+
+// Appends plane `plane` (1-based) of `table`, stored column-major as
+// ne x ne x planes, as ne records of ne values (the first index runs along
+// a record), then one record with the band's frequencies (iunit 1: kHz,
+// 2: Hz) or periods (any other iunit) for indices lo ... lo + ne - 1.
+void wrttris(std::span<const double> table, int lo, int ne, int plane, float bw, int iunit,
+             int unit);
+
+}  // namespace quorvel

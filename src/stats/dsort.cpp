@@ -1,0 +1,101 @@
+#include "stats/dsort.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "common/array_view.hpp"
+#include "common/record_writer.hpp"
+#include "common/units.hpp"
+
+namespace quorvel {
+
+void dsort(std::span<int> indx, std::span<const double> x, int n, std::span<const float> frac,
+           std::span<double> xf, char isrt, int& ierr) {
+  const int nfrac = static_cast<int>(frac.size());
+  ierr = 0;
+  if (n <= 1) {
+    ierr = 1;
+    writel(kConsoleUnit, "n in x(n) <= 1 ", n);
+    return;
+  }
+  const bool known = isrt == 'S' || isrt == 'B' || isrt == 'F';
+  if (!known) {
+    ierr = 2;
+    writel(kConsoleUnit, "Isrt control character in SORT is wrong  ", std::string(1, isrt));
+  }
+  if (nfrac <= 0 && isrt != 'S') {
+    ierr = 3;
+    writel(kConsoleUnit, "Number of fractiles in SORT <= 0 ", nfrac);
+    return;
+  }
+  if (isrt != 'S') {
+    for (int i = 1; i <= nfrac; ++i) {
+      // A NaN level is refused too: it has no rank to interpolate at.
+      if (!(frac[i - 1] > 0.0f && frac[i - 1] < 1.0f)) {
+        writel(kConsoleUnit, "Fractile ", i, " <=0 or >=1");
+        return;
+      }
+    }
+  }
+  if (isrt == 'S' || isrt == 'B') indexx(n, x, indx);
+  if (isrt == 'F' || isrt == 'B') {
+    View1<const int> index(indx.data(), n);
+    View1<const double> value(x.data(), n);
+    View1<double> fractile(xf.data(), nfrac);
+    for (int i = 1; i <= nfrac; ++i) {
+      double e = static_cast<double>(n) * static_cast<double>(frac[i - 1]);
+      int k = static_cast<int>(e);
+      double w = e - k;
+      int a = std::min(std::max(k, 1), n);
+      int b = std::min(k + 1, n);
+      // Index entries are 0-based positions in x.
+      fractile(i) = (1.0 - w) * value(index(a) + 1) + w * value(index(b) + 1);
+    }
+  }
+}
+
+// Index heapsort, ascending; the heap positions are 1-based as in the
+// classic formulation, the entries 0-based positions in x.
+void indexx(int n, std::span<const double> x, std::span<int> indx) {
+  if (n < 2) {
+    if (n == 1) indx[0] = 0;
+    return;
+  }
+  View1<int> ix(indx.data(), n);
+  for (int j = 1; j <= n; ++j) ix(j) = j - 1;
+  int l = n / 2 + 1;
+  int r = n;
+  for (;;) {
+    int t;
+    double v;
+    if (l > 1) {
+      --l;
+      t = ix(l);
+      v = x[t];
+    } else {
+      t = ix(r);
+      v = x[t];
+      ix(r) = ix(1);
+      --r;
+      if (r == 1) {
+        ix(1) = t;
+        return;
+      }
+    }
+    int i = l;
+    int j = l + l;
+    while (j <= r) {
+      if (j < r && x[ix(j)] < x[ix(j + 1)]) ++j;
+      if (v < x[ix(j)]) {
+        ix(i) = ix(j);
+        i = j;
+        j += j;
+      } else {
+        j = r + 1;
+      }
+    }
+    ix(i) = t;
+  }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,26 @@
+#pragma once
+// The bootstrap ("Shuffled") p-values of the four tests.
+#include <span>
+
+#include "common/run_parameters.hpp"
+#include "engine/dfft.hpp"
+#include "report/outtris.hpp"
+
+namespace quorvel {
+
+// The share of resample p-values at or below the observed p-value.
+float share_at_or_below(std::span<const double> resample_pvalues, float observed_pvalue);
+
+// Runs the test pass on rp.nres shuffled copies of x and returns, for each
+// test, the share of their p-values at or below the observed one. The
+// passes work in arrays of their own, so the arrays of the pass on the
+// series under test are left as they are.
+ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunParameters& rp,
+                        const PassResults& observed, int unit);
+
+// The number of worker threads of the bootstrap: the machine's hardware
+// concurrency unless set here (tests compare thread counts).
+int bootstrap_threads();
+void set_bootstrap_threads(int threads);
+
+}  // namespace quorvel

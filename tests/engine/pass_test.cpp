@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "common/units.hpp"
+#include "engine/dtaper.hpp"
+#include "engine/trisrun.hpp"
+#include "engine/triscale.hpp"
+#include "engine_fixtures.hpp"
+#include "support/test_support.hpp"
+
+namespace quorvel {
+namespace {
+
+TEST(Triscale, NormalisingConstant) {
+  EXPECT_NEAR(normalising_constant(1024, 64), 0.0883883, 1e-7);
+  EXPECT_NEAR(normalising_constant(1000, 64), 0.0855816, 1e-7);
+}
+
+TEST(Triscale, MultiplicityFactor) {
+  EXPECT_EQ(scaledet(6, 5, 5), 2.0);
+  EXPECT_EQ(scaledet(5, 5, 5), 6.0);
+  EXPECT_EQ(scaledet(5, 5, 3), 2.0);
+  EXPECT_EQ(scaledet(6, 5, 4), 1.0);
+  EXPECT_EQ(scaledet(5, 5, -3), 2.0);
+  EXPECT_EQ(scaledet(6, 5, -3), 1.0);
+}
+
+TEST(Dtaper, Examples) {
+  std::vector<double> w(256, -1.0);
+  double taperfac = -1.0;
+  int ntaper = -1;
+  dtaper(w, 256, 10.0, taperfac, ntaper, 6);
+  EXPECT_EQ(ntaper, 13);
+  EXPECT_NEAR(w[0], 0.11196, 1e-5);
+  EXPECT_EQ(w[255], w[0]);
+  EXPECT_EQ(w[13], 1.0);
+  EXPECT_EQ(w[242], 1.0);
+  EXPECT_LT(w[12], 1.0);
+
+  w.assign(100, -1.0);
+  dtaper(w, 100, 1.0, taperfac, ntaper, 6);  // DNINT(0.5) = 1: halves away from zero
+  EXPECT_EQ(ntaper, 1);
+  EXPECT_NEAR(w[0], std::sqrt(0.5), 1e-12);
+  EXPECT_NEAR(taperfac, 0.99, 1e-12);
+
+  dtaper(w, 100, 0.9, taperfac, ntaper, 6);
+  EXPECT_EQ(ntaper, 0);
+  EXPECT_EQ(taperfac, 1.0);
+  for (double x : w) EXPECT_EQ(x, 1.0);
+
+  taperfac = 5.0;
+  ntaper = 7;
+  w[0] = 3.0;
+  dtaper(w, 100, 0.0, taperfac, ntaper, 6);  // nothing computed or changed
+  EXPECT_EQ(taperfac, 5.0);
+  EXPECT_EQ(ntaper, 7);
+  EXPECT_EQ(w[0], 3.0);
+}
+
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// A pass leaves nothing behind that changes the next one.
+TEST(Trisrun, TwoPassesOverOneSeriesAgree) {
+  const RunParameters p = testing::geometry(64 * 60, 64, 2, 30, 10.0f, 0.9f);
+  const auto series = testing::nonlinear_series(p.N, 11);
+  const auto other = testing::gaussian_series(p.N, 12);
+  FftTable v;
+  cffti(p.M, v);
+  EngineArrays a, b;
+  ASSERT_TRUE(allocate_engine_arrays(p, a));
+  ASSERT_TRUE(allocate_engine_arrays(p, b));
+  PassResults first, second;
+  trisrun(series, v, p, a, first, 6);
+  EXPECT_GT(first.lambda, 0.0f);
+  EXPECT_GT(first.quantile, 0.5f);  // strongly nonlinear
+  trisrun(other, v, p, b, second, 6);
+  trisrun(series, v, p, b, second, 6);
+  EXPECT_EQ(std::memcmp(&first, &second, sizeof first), 0);
+  EXPECT_TRUE(same_bits(a.tr, b.tr));
+  EXPECT_TRUE(same_bits(a.ti, b.ti));
+  EXPECT_TRUE(same_bits(a.u, b.u));
+  EXPECT_TRUE(same_bits(a.z, b.z));
+  EXPECT_TRUE(same_bits(a.sp, b.sp));
+}
+
+// A window that dtaper refuses (wider than M/4) leaves the frames untapered
+// instead of tapering with values this pass never computed.
+TEST(Trisrun, RefusedTaperRunsUntapered) {
+  RunParameters p = testing::geometry(10 * 40, 10, 1, 5, 50.0f);  // ntaper 3 > 10/4
+  const auto series = testing::nonlinear_series(p.N, 4);
+  FftTable v;
+  cffti(p.M, v);
+  EngineArrays a, b;
+  ASSERT_TRUE(allocate_engine_arrays(p, a));
+  ASSERT_TRUE(allocate_engine_arrays(p, b));
+  std::vector<CapturedRecord> records;
+  capture_records(&records);
+  PassResults refused, plain;
+  trisrun(series, v, p, a, refused, kReportUnit);
+  capture_records(nullptr);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(testing::squeeze(records[0].text), "Taper size 3 > lb/4. Increase data frame 10");
+  EXPECT_EQ(a.ntaper, 0);
+  EXPECT_EQ(a.taperfac, 1.0);
+  p.taper = 0.0f;
+  trisrun(series, v, p, b, plain, 6);
+  EXPECT_TRUE(same_bits(a.sp, b.sp));
+  EXPECT_TRUE(same_bits(a.tr, b.tr));
+}
+
+// Without 12 valid values the pass writes the low-count lines, zeroes the
+// stationary probabilities and keeps the earlier results: p-values of 1.
+TEST(Trisrun, LowCountKeepsEarlierResults) {
+  const RunParameters p = testing::geometry(64 * 8, 64, 1, 32);
+  FftTable v;
+  cffti(p.M, v);
+  EngineArrays a;
+  ASSERT_TRUE(allocate_engine_arrays(p, a));
+  std::vector<CapturedRecord> records;
+  capture_records(&records);
+  PassResults r;
+  trisrun(std::vector<double>(p.N, 0.0), v, p, a, r, kReportUnit);
+  capture_records(nullptr);
+  EXPECT_EQ(r.zero, 0.0f);
+  EXPECT_EQ(r.reversibility, 0.0f);
+  EXPECT_EQ(r.aliasing, 0.0f);
+  EXPECT_EQ(r.lambda, 0.0f);
+  for (int j = 0; j < p.npos + p.nneg; ++j) ASSERT_EQ(a.tr[j], 0.0);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].text, std::string(40, '*'));
+  EXPECT_EQ(records[1].text, "");
+  EXPECT_EQ(records[2].text, " Valid trispectrum values = 0 < 12");
+  // every y is 1: the quantile statistic sits far in the upper tail
+  EXPECT_GT(r.quantile, 0.99f);
+}
+
+// Gaussian white noise: the normalised squared moduli average 2 in every
+// multiplicity case, so a wrong factor in any case shows.
+TEST(Trisrun, GaussianNoiseCalibratesEachMultiplicity) {
+  const RunParameters p = testing::geometry(8192, 16, 1, 8, 0.0f, 0.5f);
+  FftTable v;
+  cffti(p.M, v);
+  EngineArrays a;
+  ASSERT_TRUE(allocate_engine_arrays(p, a));
+  std::map<double, std::pair<double, int>> by_factor;  // d -> (sum, count)
+  for (int series = 0; series < 200; ++series) {
+    PassResults r;
+    trisrun(testing::gaussian_series(p.N, 1000 + series), v, p, a, r, 6);
+    for (int j = 0; j < p.npos + p.nneg; ++j) {
+      const int k1 = a.t1[j], k2 = a.t2[j], k3 = a.t3[j];
+      const std::size_t cell = (k1 - p.lo) + p.ne * ((k2 - p.lo) + p.ne * (std::abs(k3) - p.lo));
+      const double squared = k3 > 0 ? a.u[cell] : a.z[cell];
+      auto& [sum, count] = by_factor[scaledet(k1, k2, k3)];
+      sum += squared;
+      ++count;
+    }
+  }
+  ASSERT_EQ(by_factor.size(), 3u);
+  for (const auto& [d, acc] : by_factor) {
+    const double mean = acc.first / acc.second;
+    const double sampling_error = 2.0 / std::sqrt(acc.second);  // chi-square(2): sd 2
+    EXPECT_NEAR(mean, 2.0, 4.0 * sampling_error + 0.05) << "d = " << d << ", n = " << acc.second;
+  }
+}
+
+}  // namespace
+}  // namespace quorvel

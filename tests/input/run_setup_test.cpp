@@ -1,0 +1,293 @@
+// The run routine from the control file to the sizing: every failure of the
+// control file, the data header and the set-up ends with its exact lines
+// on exactly its destinations, and the program then ends or the batch goes on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/test_support.hpp"
+
+namespace quorvel::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string data_file(int rows, const std::string& header_tail = "rate = 1000.0 unit=Hz format =(2f10.3)") {
+  std::string s = "A test series\nrows = " + std::to_string(rows) + " columns = 2 " + header_tail + "\n";
+  for (int i = 0; i < rows; ++i) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%10.3f%10.3f\n", (i * 7919 % 1000) / 100.0 - 5.0, i * 0.001);
+    s += buf;
+  }
+  return s;
+}
+
+// A control file by keys, in the usual order; a value of "" leaves the line out.
+struct Control {
+  std::map<std::string, std::string> lines{
+      {"01", "Data file name =d.dat * data"},
+      {"02", "Column number = 1 *"},
+      {"03", "Sampling unit =Hz *"},
+      {"04", "Lower freq = 0.0 *"},
+      {"05", "Upper freq = 0.0 *"},
+      {"06", "% taper = 0.0 *"},
+      {"07", "Resolution bandwidth = 62.5 *"},
+      {"08", "No whitening *"},
+      {"09", ""},
+      {"10", "start = 1 *"},
+      {"11", "end = 0 *"},
+      {"12", "Resamples = 0 *"},
+      {"13", "Quantile = 0.8 *"},
+  };
+  std::string text() const {
+    std::string s;
+    for (const auto& [k, v] : lines)
+      if (!v.empty()) s += v + "\n";
+    return s + "#\n";
+  }
+};
+
+struct Outcome {
+  ProgramRun run;
+  Lines report, console, error;
+};
+
+Outcome run_one(const Control& c, const std::string& data = data_file(512)) {
+  TempDir dir;
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+  dir.write("run.cnl", c.text());
+  dir.write("d.dat", data);
+  Outcome o;
+  o.run = dir.run();
+  o.report = squeezed_lines(dir.read("d_Quorvel.out"));
+  o.console = squeezed_lines(o.run.out);
+  o.error = squeezed_lines(dir.read("Quorvel-error.out"));
+  return o;
+}
+
+bool ends_with(const Lines& lines, const Lines& tail) {
+  return lines.size() >= tail.size() && std::equal(tail.begin(), tail.end(), lines.end() - tail.size());
+}
+
+#define EXPECT_TAIL(lines, ...) EXPECT_TRUE(ends_with(lines, Lines{__VA_ARGS__})) << ::testing::PrintToString(lines)
+
+struct StopCase {
+  const char* name;
+  std::map<std::string, std::string> changes;
+  Lines report_tail, console_tail, error_tail;
+};
+
+TEST(RunSetup, ControlFileStops) {
+  const StopCase cases[] = {
+      {"column zero", {{"02", "Column number = 0 *"}},
+       {"ERROR reading use column number 0"}, {"ERROR reading use column number 0"},
+       {"ERROR reading use column number 0"}},
+      {"column beyond the table", {{"02", "Column number = 3 *"}},
+       {"Column number 3 > No. of columns 2"}, {"Column number 3 > No. of columns 2"},
+       {"Column number 3 > No. of columns 2"}},
+      {"lower frequency missing", {{"04", "Lowest f = 0.0 *"}},
+       {"", "Type lower frequency rather than longest period f or the passband in %.cnl"},
+       {"", "Type lower frequency rather than longest period for the passband in %.cnl"}, {}},
+      {"capital unit is a time unit", {{"03", "Sampling unit =KHZ *"}},
+       {"Error in reading the sampling interval of the data", "Error number for rnumread = 1"},
+       {"Error in reading the sampling interval of the data", "Error number for rnumread = 1"}, {}},
+      {"bandwidth without point", {{"07", ""}, {"14", "Resolution bandwidth = 62 *"}},
+       {"Place a period in the resolution bandwidth value", "= 62"}, {}, {}},
+      {"bandwidth without point, a later point", {{"07", "Resolution bandwidth = 62 *"}},
+       {"Error 5 in read of resolution bandwidth"}, {"Error 5 in read of resolution bandwidth"},
+       {"Error 5 in read of resolution bandwidth"}},
+      {"bandwidth zero", {{"07", "Resolution bandwidth = 0.0 *"}}, {"Resolution bandwidth < 0"}, {}, {}},
+      {"bandwidth missing", {{"07", "Resolution band = 62.5 *"}},
+       {"Error 1 in read of resolution bandwidth"}, {"Error 1 in read of resolution bandwidth"},
+       {"Error 1 in read of resolution bandwidth"}},
+      {"taper out of range", {{"06", "% taper = 25.5 *"}},
+       {"Taper % not in range (0,25) 25.5"}, {"Taper % not in range (0,25) 25.5"}, {}},
+      {"taper unreadable", {{"06", "% taper = 5 *"}},
+       {"Error 5 in read of taper"}, {"Error 5 in read of taper"}, {"Error 5 in read of taper"}},
+      {"band reversed", {{"04", "Lower freq = 300.0 *"}, {"05", "Upper freq = 200.0 *"}},
+       {"Upper frequency of band 200.0 < lower frequency 300.0", "Check to see the (fl,fu) units are Hz"},
+       {"Upper frequency of band 200.0 < lower frequency 300.0", "Check to see the (fl,fu) units are Hz"}, {}},
+      {"start with a capital", {{"10", "Start = 1 *"}},
+       {"Error 1 in read of start datum", "start"}, {"Error 1 in read of start datum", "start"}, {}},
+      {"start below 1", {{"10", "start = 0 *"}}, {"IS in CNL file is < 1 0"}, {"IS in CNL file is < 1 0"}, {}},
+      {"end before start", {{"10", "start = 9 *"}, {"11", "end = 5 *"}},
+       {"IE < IS in CNL file 9 5"}, {"IE < IS in CNL file 9 5"}, {}},
+      {"quantile of one", {{"13", "Quantile = 1.0 *"}},
+       {"Quantile 1.0 not in (0,1)"}, {"Quantile 1.0 not in (0,1)"}, {"Quantile 1.0 not in (0,1)"}},
+      {"quantile missing", {{"13", "Q = 0.8 *"}},
+       {"Error 1 in read of quantile"}, {"Error 1 in read of quantile"}, {"Error 1 in read of quantile"}},
+      {"threshold zero", {{"08", "Prewhiten AR(3) *"}, {"09", "p threshold = 0.0 *"}},
+       {"Prob level pv 0.0 < 0", "Set pv = 0 if you do not want to prewhiten"},
+       {"Prob level pv 0.0 < 0", "Set pv = 0 if you do not want to prewhiten"}, {}},
+      {"threshold above one", {{"08", "Prewhiten AR(3) *"}, {"09", "p threshold = 1.5 *"}},
+       {"Prob level pv 1.5 > 1"}, {"Prob level pv 1.5 > 1"}, {}},
+      {"AR order unreadable", {{"08", "Prewhiten AR() *"}, {"09", "p threshold = 0.05 *"}},
+       {"Error 3 in read of AR order"}, {"Error 3 in read of AR order"}, {"Error 3 in read of AR order"}},
+      {"frame too short", {{"07", "Resolution bandwidth = 150.0 *"}},
+       {"Frame length = 7 < 10", "Decrease resolution bandwidth = 150.0"},
+       {"Frame length = 7 < 10", "Decrease resolution bandwidth = 150.0"},
+       {"Frame length = 7 < 10", "Decrease resolution bandwidth = 150.0"}},
+      {"band too narrow", {{"04", "Lower freq = 100.0 *"}, {"05", "Upper freq = 110.0 *"}},
+       {"fu-fl is too small. Increase fu-fl"}, {"fu-fl is too small. Increase fu-fl"},
+       {"fu-fl is too small. Increase fu-fl"}},
+      {"above Nyquist", {{"05", "Upper freq = 600.0 *"}},
+       {"Upper frequency = 600.0 > Nyquist freq. 500.0", "Check to see the (fl,fu) units are Hz",
+        "Sampling unit Hz Sampling rate/interval 1000.0", "iunit = 2"},
+       {"Upper frequency = 600.0 > Nyquist freq. 500.0", "Check to see the (fl,fu) units are Hz",
+        "Sampling unit Hz Sampling rate/interval 1000.0", "iunit = 2"},
+       {"Upper frequency = 600.0 > Nyquist freq. 500.0", "Check to see the (fl,fu) units are Hz",
+        "Sampling unit Hz Sampling rate/interval 1000.0", "iunit = 2"}},
+      {"end beyond the data", {{"11", "end = 600 *"}},
+       {"IE 600 > N in data file 512"}, {"IE 600 > N in data file 512"}, {}},
+      {"too few trifrequencies", {{"04", "Lower freq = 62.5 *"}, {"05", "Upper freq = 187.5 *"}},
+       {"Number of trifrequencies to be computed 2 < 5", "Increase the passband"},
+       {"Number of trifrequencies to be computed 2 < 5", "Increase the passband"},
+       {"Number of trifrequencies to be computed 2 < 5", "Increase the passband"}},
+  };
+  for (const StopCase& c : cases) {
+    Control control;
+    for (const auto& [k, v] : c.changes) control.lines[k] = v;
+    Outcome o = run_one(control);
+    EXPECT_EQ(o.run.exit_status, 1) << c.name;
+    if (!c.report_tail.empty()) EXPECT_TAIL(o.report, c.report_tail) << c.name;
+    if (!c.console_tail.empty()) EXPECT_TAIL(o.console, c.console_tail) << c.name;
+    if (c.error_tail.empty()) {
+      EXPECT_TRUE(o.error.empty() || c.console_tail.empty()) << c.name << ::testing::PrintToString(o.error);
+    } else {
+      EXPECT_TAIL(o.error, c.error_tail) << c.name;
+    }
+  }
+}
+
+TEST(RunSetup, MessagesOfTheFileNames) {
+  Control blank_after_equals;
+  blank_after_equals.lines["01"] = "Data file name = d.dat *";
+  Outcome o = run_one(blank_after_equals);
+  EXPECT_EQ(o.run.exit_status, 1);
+  Lines expected{"Error in reading the data file name from %.cnl", "Error number for charead = 3"};
+  EXPECT_EQ(o.console, expected);
+  EXPECT_EQ(o.error, expected);
+
+  Control missing;
+  missing.lines["01"] = "Data file name =nothere.dat *";
+  o = run_one(missing);
+  EXPECT_EQ(o.console, Lines{"Input file nothere.dat does not exist"});
+  EXPECT_EQ(o.error, Lines{"Input file nothere.dat does not exist"});
+}
+
+TEST(RunSetup, ParameterTextLimits) {
+  TempDir dir;
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+  dir.write("run.cnl", "Data file name =d.dat *\nColumn number = 1 *\n");
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(squeezed_lines(r.out), Lines{"End of file on cnl file before the # line"});
+
+  std::string long_text;
+  for (int i = 0; i < 10; ++i) long_text += std::string(75, 'x') + " *\n";
+  dir.write("run.cnl", long_text);
+  r = dir.run();
+  EXPECT_EQ(squeezed_lines(r.out), Lines{"Parameters of cnl file exceed 700 characters"});
+  EXPECT_EQ(squeezed_lines(dir.read("Quorvel-error.out")), Lines{"Parameters of cnl file exceed 700 characters"});
+
+  dir.write("run.cnl", "Data file name =d.dat *\nno marker here\n#\n");
+  r = dir.run();
+  EXPECT_EQ(squeezed_lines(r.out), (Lines{"Place comment marker * after parameters on map.cnl", "no marker here"}));
+}
+
+TEST(RunSetup, DataHeaderStops) {
+  struct Case {
+    const char* name;
+    std::string data;
+    Lines report_tail;
+  } cases[] = {
+      {"one line", "only a title\n", {"**** eof in read of data file header"}},
+      {"no unit", data_file(10, "rate = 1000.0 format =(2f10.3)"),
+       {"", "ERROR - unit=! is not typed after the format on the data file used",
+        "rows = 10 columns = 2 rate = 1000.0 format =(2f10.3)"}},
+      {"Hz header for a kHz run", data_file(10, "rate = 1000.0 format =(2f10.3) unit=Hz"), {}},
+      {"rate without point", data_file(10, "rate = 1000 format =(2f10.3) unit=Hz"),
+       {"Error in reading the sampling rate of the data", "Error number for rnumread = 1"}},
+      {"rows missing", "t\ncolumns = 2 rate = 1.0 unit=Hz format =(f5.1)\n",
+       {"Error in reading the no. of rows of the data file", "Error number for rnumread = 1"}},
+  };
+  for (const Case& c : cases) {
+    Control control;
+    if (std::string(c.name) == "Hz header for a kHz run") control.lines["03"] = "Sampling unit =kHz *";
+    Outcome o = run_one(control, c.data);
+    EXPECT_EQ(o.run.exit_status, 1) << c.name;
+    if (!c.report_tail.empty()) EXPECT_TAIL(o.report, c.report_tail) << c.name;
+    if (std::string(c.name) == "Hz header for a kHz run") {
+      ASSERT_GE(o.report.size(), 2u);
+      EXPECT_EQ(o.report[o.report.size() - 2],
+                "ERROR - the control file sets the units in kHz but Hz is indicated on line 2 of the data file");
+    }
+  }
+}
+
+TEST(RunSetup, DataReaderStops) {
+  Control control;
+  Outcome o = run_one(control, data_file(512).substr(0, data_file(512).size() - 200));
+  EXPECT_EQ(o.run.exit_status, 1);
+  ASSERT_GE(o.console.size(), 2u);
+  EXPECT_EQ(o.console[o.console.size() - 2], "**** eof in read from data file");
+  EXPECT_EQ(o.console.back().substr(0, 4), "t = ");
+
+  std::string bad = data_file(512);
+  bad.replace(bad.find('\n', bad.find('\n') + 1) + 1, 10, "   abc.def");
+  o = run_one(control, bad);
+  EXPECT_EQ(o.run.exit_status, 1);
+  EXPECT_TAIL(o.error, "** Error in read of data file 5010", "Check format(2f10.3)");
+
+  // A format cut at a blank cannot be parsed: a read error, never a crash.
+  o = run_one(control, data_file(512, "rate = 1000.0 unit=Hz format =(f10.3, f10.3)"));
+  EXPECT_EQ(o.run.exit_status, 1);
+  EXPECT_TAIL(o.error, "** Error in read of data file 5006", "Check format(f10.3,");
+}
+
+TEST(RunSetup, AbandonedRunsLetTheBatchGoOn) {
+  TempDir dir;
+  dir.write("Runquorvel.cnl", "Runs = 2 *\nfirst.cnl *\nsecond.cnl *\n");
+  Control long_name;
+  std::string stem(40, 'n');
+  long_name.lines["01"] = "Data file name =" + stem + ".dat *";
+  dir.write("first.cnl", long_name.text());
+  dir.write(stem + ".dat", data_file(512));
+  dir.write("second.cnl", Control().text());
+  dir.write("d.dat", data_file(512));
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 1);  // a run was abandoned
+  Lines console = squeezed_lines(r.out);
+  ASSERT_FALSE(console.empty());
+  EXPECT_EQ(console[0], "**** Error on opening out file " + stem + "_Quorvel.out -1");
+  EXPECT_TRUE(dir.exists("d_Quorvel.out"));
+  EXPECT_FALSE(dir.exists(stem + "_Quorvel.out"));
+}
+
+TEST(RunSetup, BootstrapNoticeAndSizingLines) {
+  Control c;
+  c.lines["08"] = "Prewhiten AR(2) *";
+  c.lines["09"] = "p threshold = 0.05 *";
+  c.lines["12"] = "Resamples = 10 *";
+  c.lines["10"] = "start = 1 *";
+  c.lines["11"] = "end = 0 *";
+  c.lines["05"] = "Upper freq = 0.0 *";
+  Outcome o = run_one(c);
+  auto contains = [](const Lines& lines, const std::string& l) {
+    return std::find(lines.begin(), lines.end(), l) != lines.end();
+  };
+  EXPECT_TRUE(contains(o.report, "Bootstrap is turned off if the number of resampl s is less than 11"));
+  EXPECT_TRUE(contains(o.console, "Bootstrap is turned off if the number of resamples is less than 11"));
+  EXPECT_TRUE(contains(o.error, "Resamples = 10"));
+  EXPECT_TRUE(contains(o.report, "Column Number Used = 1 No. of Columns = 2"));
+  // M = 16 for 1000 Hz and 62.5 Hz: the band 1..8.
+  EXPECT_TRUE(contains(o.report, "Stationary Trispectrum Values for k3 > 0 = 16"));
+  EXPECT_TRUE(contains(o.report, "Condition for Consistency of Estimates is Violated - e =0.44444"));
+}
+
+}  // namespace
+}  // namespace quorvel::testing

@@ -1,0 +1,84 @@
+#include "support/test_support.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace quorvel::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  path_ = fs::temp_directory_path() /
+          ("quorvel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+  fs::path p = path_ / name;
+  if (p.has_parent_path()) fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << content;
+}
+
+std::string TempDir::read(const std::string& name) const {
+  std::ifstream in(path_ / name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool TempDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+
+ProgramRun TempDir::run() const {
+  ProgramRun r;
+  fs::path out = path_ / ".stdout", err = path_ / ".stderr";
+  std::string cmd = "cd '" + path_.string() + "' && '" + std::string(QUORVEL_BINARY) +
+                    "' > '" + out.string() + "' 2> '" + err.string() + "' < /dev/null";
+  int status = std::system(cmd.c_str());
+  r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = read(".stdout");
+  r.err = read(".stderr");
+  fs::remove(out);
+  fs::remove(err);
+  return r;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(text);
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+std::string squeeze(const std::string& line) {
+  std::string s;
+  for (char c : line) {
+    if (c == ' ' && (s.empty() || s.back() == ' ')) continue;
+    s.push_back(c);
+  }
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+std::vector<std::string> squeezed_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (const auto& l : lines_of(text)) lines.push_back(squeeze(l));
+  return lines;
+}
+
+fs::path source_dir() { return fs::path(QUORVEL_SOURCE_DIR); }
+
+}  // namespace quorvel::testing

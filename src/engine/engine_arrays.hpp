@@ -24,6 +24,7 @@ struct EngineArrays {
   std::vector<double> z;        // ne x ne x (k3neg + 1), column-major
   EstimatorPlan plan;           // the rows of the grid, as the estimator runs them
   FrameChunk chunk;             // transforms of a chunk of frames
+  int row_threads = 1;          // threads that share the estimator's rows
   double taperfac = 1.0;        // taper outputs of the current pass
   int ntaper = 0;
 };

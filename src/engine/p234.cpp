@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
@@ -68,13 +70,13 @@ namespace {
 
 // Four lanes of doubles: plain IEEE operations lane by lane (no contraction
 // into fused multiply-adds, the build forbids it).
-using Vec = double __attribute__((vector_size(32)));
-constexpr int kLanes = 4;
+using Vec = double __attribute__((vector_size(64)));
+constexpr int kLanes = 8;
 constexpr int kBlock = 2 * kLanes;  // values per block
 static_assert(FrameChunk::kPad >= kBlock);
 
 // (Vectors pass by reference: by value their ABI depends on the target.)
-using UnalignedVec = double __attribute__((vector_size(32), aligned(8), may_alias));
+using UnalignedVec = double __attribute__((vector_size(64), aligned(8), may_alias));
 inline const UnalignedVec& lanes(const double* p) {
   return *reinterpret_cast<const UnalignedVec*>(p);
 }
@@ -86,7 +88,7 @@ inline void store(double* p, const Vec& v) { std::memcpy(p, &v, sizeof v); }
 // of every frame, then blocks of kBlock values whose sums stay in registers
 // while the frames run in order: P = (A F3) F4, tr += Re P, ti += Im P, each
 // complex product written out as (a.re b.re - a.im b.im, a.re b.im + a.im b.re).
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size_t row_end,
                      const FrameChunk& chunk, int nframes, double scale, double* tr, double* ti) {
   const std::ptrdiff_t stride = chunk.stride;
@@ -120,8 +122,8 @@ void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size
       Vec si0 = lanes(sum_i), si1 = lanes(sum_i + kLanes);
       for (int c = 0; c < nframes; ++c) {
         const std::ptrdiff_t o = c * stride + i0;
-        const Vec a_r = {ar[c], ar[c], ar[c], ar[c]};
-        const Vec a_i = {ai[c], ai[c], ai[c], ai[c]};
+        const Vec a_r = ar[c] - Vec{};  // x - (+0) is x, signed zeros included
+        const Vec a_i = ai[c] - Vec{};
         {
           const Vec g3r = lanes(f3r + o), g3i = lanes(f3i + o);
           const Vec g4r = lanes(f4r + o), g4i = lanes(f4i + o);
@@ -151,6 +153,24 @@ void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size
   }
 }
 
+namespace {
+
+// Splits the rows into `parts` contiguous ranges of about equal work.
+std::vector<std::size_t> row_splits(const EstimatorPlan& plan, int parts) {
+  long long total = 0;
+  for (const EstimatorRow& row : plan.rows) total += row.length + 4;  // + the row's own set-up
+  std::vector<std::size_t> splits{0};
+  long long done = 0;
+  for (std::size_t r = 0; r < plan.rows.size() && static_cast<int>(splits.size()) < parts; ++r) {
+    done += plan.rows[r].length + 4;
+    if (done * parts >= total * static_cast<long long>(splits.size())) splits.push_back(r + 1);
+  }
+  splits.push_back(plan.rows.size());
+  return splits;
+}
+
+}  // namespace
+
 void p234(std::span<const double> series, const FftTable& v, const RunParameters& p,
           EngineArrays& a, int ntaper, int unit) {
   const int M = p.M;
@@ -172,6 +192,7 @@ void p234(std::span<const double> series, const FftTable& v, const RunParameters
     stop();
   }
   const bool tapered = ntaper >= 3;
+  const std::vector<std::size_t> splits = row_splits(a.plan, std::max(a.row_threads, 1));
   for (int f0 = 0; f0 < K; f0 += FrameChunk::kFrames) {
     const int nframes = std::min(FrameChunk::kFrames, K - f0);
     for (int c = 0; c < nframes; ++c) {
@@ -189,8 +210,15 @@ void p234(std::span<const double> series, const FftTable& v, const RunParameters
       }
       a.chunk.store(c, a.f);
     }
-    accumulate_rows(a.plan, 0, a.plan.rows.size(), a.chunk, nframes, scale, a.tr.data(),
-                    a.ti.data());
+    // Rows own disjoint values, so threads may share them out; each value's
+    // sum still runs over the frames in order.
+    std::vector<std::thread> helpers;
+    for (std::size_t part = 1; part + 1 < splits.size(); ++part) {
+      helpers.emplace_back(accumulate_rows, std::cref(a.plan), splits[part], splits[part + 1],
+                           std::cref(a.chunk), nframes, scale, a.tr.data(), a.ti.data());
+    }
+    accumulate_rows(a.plan, splits[0], splits[1], a.chunk, nframes, scale, a.tr.data(), a.ti.data());
+    for (std::thread& t : helpers) t.join();
   }
 }
 

@@ -46,7 +46,7 @@ EstimatorPlan make_estimator_plan(int lo, int hi, int M);
 // zeros so that a block of values may read past a row's end.
 struct FrameChunk {
   static constexpr int kFrames = 32;
-  static constexpr int kPad = 8;
+  static constexpr int kPad = 16;
   int M = 0;
   std::ptrdiff_t stride = 0;
   std::vector<double> xr, xi, rr, ri;

@@ -11,6 +11,7 @@
 #include "common/memory.hpp"
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
+#include "common/threads.hpp"
 #include "common/units.hpp"
 #include "engine/trisrun.hpp"
 #include "input/datc.hpp"
@@ -98,6 +99,7 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
     }
     series = arrays.r;
   }
+  arrays.engine.row_threads = worker_threads();
   trisrun(series, arrays.v, rp, arrays.engine, results, kReportUnit);
   if (rp.nres > 0) shuffled = resampl(series, arrays.v, rp, results, kReportUnit);
 

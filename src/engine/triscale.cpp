@@ -41,7 +41,7 @@ double scaledet(int k1, int k2, int k3) {
 }
 
 void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntaper,
-              PassResults& results, int unit) {
+              PassResults& results, int unit, bool for_report) {
   const int lo = p.lo, ne = p.ne;
   const int n = p.npos + p.nneg;
   View3<double> u(a.u.data(), ne, ne, p.k3pos + 1);
@@ -61,22 +61,25 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
     const int k4 = -(k1 + k2 + k3);
     double V = scaledet(k1, k2, k3) * S(k1) * S(k2) * S(std::abs(k3)) * S(-k4);
     if (tapered) V = V / taper4;
-    double& cell = k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1)
-                          : z(k1 - lo + 1, k2 - lo + 1, -k3 - lo + 1);
+    auto cell = [&]() -> double& {
+      return k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1) : z(k1 - lo + 1, k2 - lo + 1, -k3 - lo + 1);
+    };
     if (V > 0.0) {
       const double root = std::sqrt(V);
       const double R = normalised(kappa, a.tr[j], root);
       const double I = normalised(kappa, a.ti[j], root);
       sum_r += R * R;
       sum_i += I * I;
-      a.ti[j] = std::atan2(I, R) * kDegrees;
       a.tr[j] = R * R + I * I;
-      cell = R * R + I * I;
+      if (for_report) {
+        a.ti[j] = std::atan2(I, R) * kDegrees;
+        cell() = a.tr[j];
+      }
     } else {
       ++invalid;
       a.tr[j] = 0.0;
       a.ti[j] = 0.0;
-      cell = 0.0;
+      if (for_report) cell() = 0.0;
     }
   }
 

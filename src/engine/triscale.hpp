@@ -22,8 +22,10 @@ double scaledet(int k1, int k2, int k3);
 // low-count lines go to `unit`). Stationary tr then holds noncentral
 // chi-square probabilities and ti phases in degrees; aliasing tr holds
 // squared moduli and ti normalised imaginary parts.
+// With for_report false the phases and the squared-moduli cubes, which
+// only the report and the value files read, are not written.
 void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntaper,
-              PassResults& results, int unit);
+              PassResults& results, int unit, bool for_report = true);
 
 // The per-pair probability planes: plane k3pos + 1 of u and k3neg + 1 of z.
 void scalu(EngineArrays& a, const RunParameters& p, int unit);

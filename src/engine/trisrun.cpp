@@ -1,5 +1,6 @@
 #include "engine/trisrun.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/dtaper.hpp"
@@ -12,7 +13,7 @@
 namespace quorvel {
 
 void triloop(std::span<const double> series, const FftTable& v, const RunParameters& p,
-             EngineArrays& a, PassResults& results, int unit) {
+             EngineArrays& a, PassResults& results, int unit, PassUse use) {
   a.ntaper = 0;
   a.taperfac = 1.0;
   if (p.taper > 0.0f) {
@@ -26,24 +27,32 @@ void triloop(std::span<const double> series, const FftTable& v, const RunParamet
     }
   }
   p234(series, v, p, a, a.ntaper, unit);
-  triscale(a, p, a.taperfac, a.ntaper, results, unit);
-  scalu(a, p, unit);
+  const bool report = use == PassUse::Report;
+  triscale(a, p, a.taperfac, a.ntaper, results, unit, report);
+  if (report) scalu(a, p, unit);
 }
 
 void trisrun(std::span<const double> series, const FftTable& v, const RunParameters& p,
-             EngineArrays& a, PassResults& results, int unit) {
+             EngineArrays& a, PassResults& results, int unit, PassUse use) {
   const int n = p.npos + p.nneg;
   t123(a.t1, a.t2, a.t3, p.lo, p.hi, p.M, p.ntr);
-  triloop(series, v, p, a, results, unit);
+  triloop(series, v, p, a, results, unit, use);
 
   // Quantile nonlinearity test: the q-fractile of the upper-tail p-values,
   // standardised by its large-sample spread under uniformity.
   for (int j = 0; j < n; ++j) a.y[j] = 1.0 - a.tr[j];
   const float frac[1] = {p.quant};
   double xi[1] = {0.0};
-  int ierr = 0;
-  dsort(std::span<int>(a.in.data(), n), std::span<const double>(a.y.data(), n), n, frac, xi, 'B',
-        ierr);
+  const std::span<double> y(a.y.data(), static_cast<std::size_t>(n));
+  if (use == PassUse::ResultsOnly && std::none_of(y.begin(), y.end(), [](double v) { return std::isnan(v); })) {
+    // Only the fractile's value is needed, not the report's sort index: the
+    // two order statistics it interpolates between, found by selection,
+    // are the same values the index sort would give.
+    xi[0] = fractile_by_selection(y, frac[0]);
+  } else {
+    int ierr = 0;
+    dsort(std::span<int>(a.in.data(), n), y, n, frac, xi, 'B', ierr);
+  }
   const double q = p.quant;
   const double zq = (xi[0] - q) / std::sqrt(q * (1.0 - q) / n);
   results.quantile = static_cast<float>(dcdg(zq));

@@ -1,8 +1,8 @@
 #include "stats/dshuf.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
-#include <numeric>
 #include <random>
 #include <vector>
 
@@ -11,31 +11,33 @@
 #include "common/units.hpp"
 
 namespace quorvel {
-
 namespace {
 std::mt19937 generator;  // the program-wide state of the uniform draws
+
+// The 24 high bits of the next value of the generator.
+std::uint32_t next_draw() { return generator() >> 8; }
+
 }  // namespace
 
-float uniform_draw() { return static_cast<float>(generator() >> 8) * 0x1p-24f; }
+float uniform_draw() { return static_cast<float>(next_draw()) * 0x1p-24f; }
 
 void restart_uniform_draws() { generator = std::mt19937(); }
 
 void dshuf(std::span<const double> x, std::span<double> y, int unit) {
   const std::size_t n = x.size();
-  std::vector<float> u;
-  std::vector<int> k;
+  // Each draw is a 24-bit integer times 2^-24, so ordering the draws with
+  // ties in index order is ordering the keys (draw << 32 | index).
+  std::vector<std::uint64_t> keys;
   try {
-    u.resize(n);
-    k.resize(n);
+    keys.resize(n);
   } catch (const std::bad_alloc&) {
     writel(unit, "Unable to allocate work space for arrays in dshuf");
     writel(kConsoleUnit, "Unable to allocate work space for arrays in dshuf");
     stop();
   }
-  for (float& draw : u) draw = uniform_draw();
-  std::iota(k.begin(), k.end(), 0);
-  std::stable_sort(k.begin(), k.end(), [&u](int a, int b) { return u[a] < u[b]; });
-  for (std::size_t i = 0; i < n; ++i) y[i] = x[k[i]];
+  for (std::size_t i = 0; i < n; ++i) keys[i] = static_cast<std::uint64_t>(next_draw()) << 32 | i;
+  std::sort(keys.begin(), keys.end());
+  for (std::size_t i = 0; i < n; ++i) y[i] = x[keys[i] & 0xffffffffu];
 }
 
 }  // namespace quorvel

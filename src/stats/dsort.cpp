@@ -54,6 +54,21 @@ void dsort(std::span<int> indx, std::span<const double> x, int n, std::span<cons
   }
 }
 
+double fractile_by_selection(std::span<double> x, float level) {
+  const int n = static_cast<int>(x.size());
+  const double e = static_cast<double>(n) * static_cast<double>(level);
+  const int k = static_cast<int>(e);
+  const double w = e - k;
+  const int a = std::min(std::max(k, 1), n);
+  const int b = std::min(k + 1, n);
+  std::nth_element(x.begin(), x.begin() + (a - 1), x.end());
+  const double xa = x[a - 1];
+  // After the selection every later entry is at least xa: the next order
+  // statistic is their smallest.
+  const double xb = b == a ? xa : *std::min_element(x.begin() + a, x.end());
+  return (1.0 - w) * xa + w * xb;
+}
+
 // Index heapsort, ascending; the heap positions are 1-based as in the
 // classic formulation, the entries 0-based positions in x.
 void indexx(int n, std::span<const double> x, std::span<int> indx) {

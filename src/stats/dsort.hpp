@@ -10,4 +10,9 @@ void dsort(std::span<int> indx, std::span<const double> x, int n, std::span<cons
            std::span<double> xf, char isrt, int& ierr);
 void indexx(int n, std::span<const double> x, std::span<int> indx);
 
+// The fractile of x at `level` (0 < level < 1, no NaN in x) exactly as
+// dsort computes it, from the two order statistics it interpolates between,
+// found by selection instead of a full sort; x is reordered.
+double fractile_by_selection(std::span<double> x, float level);
+
 }  // namespace quorvel

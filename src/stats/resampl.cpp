@@ -9,6 +9,7 @@
 
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
+#include "common/threads.hpp"
 #include "common/units.hpp"
 #include "engine/engine_arrays.hpp"
 #include "engine/trisrun.hpp"
@@ -16,8 +17,6 @@
 
 namespace quorvel {
 namespace {
-
-int thread_setting = 0;  // 0: the machine's hardware concurrency
 
 // What one worker owns: a set of engine arrays, its shuffled series, and
 // the messages and results of its current resample.
@@ -35,7 +34,7 @@ void run_pass(Worker& w, const FftTable& v, const RunParameters& rp, int unit) {
   w.results = PassResults{};  // a pass too thin for its tests reports p-values of 1
   capture_records(&w.messages);
   try {
-    trisrun(w.y, v, rp, w.arrays, w.results, unit);
+    trisrun(w.y, v, rp, w.arrays, w.results, unit, PassUse::ResultsOnly);
   } catch (...) {
     w.failure = std::current_exception();
   }
@@ -49,13 +48,6 @@ void run_pass(Worker& w, const FftTable& v, const RunParameters& rp, int unit) {
 
 }  // namespace
 
-int bootstrap_threads() {
-  if (thread_setting > 0) return thread_setting;
-  return std::max(1u, std::thread::hardware_concurrency());
-}
-
-void set_bootstrap_threads(int threads) { thread_setting = std::max(threads, 0); }
-
 float share_at_or_below(std::span<const double> resample_pvalues, float observed_pvalue) {
   const auto count = std::count_if(resample_pvalues.begin(), resample_pvalues.end(),
                                    [observed_pvalue](double p) { return p <= observed_pvalue; });
@@ -67,7 +59,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
   const int nres = rp.nres;
   std::array<std::vector<double>, 4> pvalues;  // quantile, zero, reversibility, aliasing
   std::vector<Worker> workers;
-  const int wanted = std::min(bootstrap_threads(), nres);
+  const int wanted = std::min(worker_threads(), nres);
   try {
     for (auto& p : pvalues) p.resize(static_cast<std::size_t>(nres));
     workers.reserve(static_cast<std::size_t>(wanted));

@@ -18,9 +18,4 @@ float share_at_or_below(std::span<const double> resample_pvalues, float observed
 ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunParameters& rp,
                         const PassResults& observed, int unit);
 
-// The number of worker threads of the bootstrap: the machine's hardware
-// concurrency unless set here (tests compare thread counts).
-int bootstrap_threads();
-void set_bootstrap_threads(int threads);
-
 }  // namespace quorvel

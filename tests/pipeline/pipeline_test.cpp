@@ -15,7 +15,7 @@
 #include "common/units.hpp"
 #include "input/batch.hpp"
 #include "stats/dshuf.hpp"
-#include "stats/resampl.hpp"
+#include "common/threads.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::testing {
@@ -145,11 +145,11 @@ TEST(Pipeline, ReportsAreDeterministicAndThreadCountDoesNotMatter) {
   TempDir one, two;
   copy_examples(one);
   copy_examples(two);
-  set_bootstrap_threads(1);
+  set_worker_threads(1);
   ASSERT_EQ(run_in_process(one), 0);
-  set_bootstrap_threads(3);
+  set_worker_threads(3);
   ASSERT_EQ(run_in_process(two), 0);
-  set_bootstrap_threads(0);
+  set_worker_threads(0);
   for (const auto& entry : fs::directory_iterator(one.path())) {
     std::string name = entry.path().filename().string();
     EXPECT_EQ(stable_lines(one.read(name)), stable_lines(two.read(name))) << name;

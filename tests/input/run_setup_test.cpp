@@ -289,5 +289,114 @@ TEST(RunSetup, BootstrapNoticeAndSizingLines) {
   EXPECT_TRUE(contains(o.report, "Condition for Consistency of Estimates is Violated - e =0.44444"));
 }
 
+
+bool has_line(const Lines& lines, const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); }
+
+TEST(RunSetup, SizingOfFramesBandAndTaper) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> changes;
+    std::string data;
+    Lines expected;  // lines of the report (squeezed)
+  } cases[] = {
+      {"Hz: 1000 / 10 gives M = 100", {{"07", "Resolution bandwidth = 10.0 *"}}, data_file(400),
+       {"Sampling rate = 1000.0000 Hz Frame size 100", "Passband ( 10.0000 500.0000 ) Hz"}},
+      {"kHz: 10 kHz / 100 Hz gives M = 100",
+       {{"03", "Sampling unit =kHz *"}, {"07", "Resolution bandwidth = 100.0 *"}},
+       data_file(400, "rate = 10.0 unit=kHz format =(2f10.3)"),
+       {"Sampling rate = 10.0000 kHz Frame size 100", "Passband ( 0.1000 5.0000 ) kHz"}},
+      {"taper of 4 % keeps 2 points", {{"07", "Resolution bandwidth = 10.0 *"}, {"06", "% taper = 4.0 *"}},
+       data_file(400), {"% taper = 4.00 No. tapered at each end = 2"}},
+      {"taper of 2 % is switched off", {{"07", "Resolution bandwidth = 10.0 *"}, {"06", "% taper = 2.0 *"}},
+       data_file(400), {"% Taper yields no. of tapered values < 2"}},
+      {"M = 64 and N = 4096 warn of consistency", {{"07", "Resolution bandwidth = 15.625 *"}}, data_file(4096),
+       {"Condition for Consistency of Estimates is Violated - e =0.50000", "Bandwidth Frame Exponent = 0.5000"}},
+      {"band of lo 2 to hi 21", {{"04", "Lower freq = 20.0 *"}, {"05", "Upper freq = 210.0 *"},
+                                  {"07", "Resolution bandwidth = 10.0 *"}}, data_file(400),
+       {"Sample size = 400 No. of frequencies in the band = 20 No. frames = 4"}},
+      {"days: interval 1.0, span 64 gives M = 64",
+       {{"03", "Sampling unit =days *"}, {"04", "Longest period = 0.0 *"}, {"05", "Shortest period = 0.0 *"},
+        {"07", "Resolution bandwidth = 64.0 *"}},
+       data_file(1024, "interval = 1.0 format =(2f10.3)"),
+       {"Sampling interval = 1.0000 days Frame size 64", "Passband ( 64.00 2.0000 ) days"}},
+      {"days: interval 0.5 and no shortest period reach Nyquist",
+       {{"03", "Sampling unit =days *"}, {"04", "Longest period = 0.0 *"}, {"05", "Shortest period = 0.0 *"},
+        {"07", "Resolution bandwidth = 32.0 *"}},
+       data_file(1024, "interval = 0.5 format =(2f10.3)"),
+       {"Sampling interval = 0.5000 days Frame size 64", "Passband ( 32.00 1.0000 ) days"}},
+  };
+  for (const Case& c : cases) {
+    Control control;
+    for (const auto& [k, v] : c.changes) control.lines[k] = v;
+    Outcome o = run_one(control, c.data);
+    EXPECT_EQ(o.run.exit_status, 0) << c.name << ::testing::PrintToString(o.console);
+    for (const auto& l : c.expected) EXPECT_TRUE(has_line(o.report, l)) << c.name << ": " << l;
+  }
+}
+
+TEST(RunSetup, FourWholeFramesAreNeeded) {
+  Control c;
+  c.lines["07"] = "Resolution bandwidth = 10.0 *";
+  Outcome o = run_one(c, data_file(399));
+  EXPECT_EQ(o.run.exit_status, 1);
+  EXPECT_TAIL(o.error, "Frame length > n/4", "Increase resolution bandwidth = 10.0");
+  EXPECT_EQ(run_one(c, data_file(400)).run.exit_status, 0);
+}
+
+TEST(RunSetup, PeriodFormNyquistIsInCyclesPerSample) {
+  Control c;
+  c.lines["03"] = "Sampling unit =days *";
+  c.lines["04"] = "Longest period = 0.0 *";
+  c.lines["05"] = "Shortest period = 1.5 *";  // below two intervals of 1.0
+  c.lines["07"] = "Resolution bandwidth = 16.0 *";
+  Outcome o = run_one(c, data_file(512, "interval = 1.0 format =(2f10.3)"));
+  EXPECT_EQ(o.run.exit_status, 1);
+  ASSERT_FALSE(o.error.empty());
+  EXPECT_EQ(o.error[0], "Upper frequency = 0.6666667 > Nyquist freq. 0.5");
+  EXPECT_TAIL(o.error, "Sampling unit days Sampling rate/interval 1.0", "iunit = 0");
+
+  // An interval of 2 with a shortest period of 3 is beyond the Nyquist frequency too.
+  c.lines["05"] = "Shortest period = 3.0 *";
+  o = run_one(c, data_file(512, "interval = 2.0 format =(2f10.3)"));
+  EXPECT_EQ(o.run.exit_status, 1);
+  ASSERT_FALSE(o.error.empty());
+  EXPECT_EQ(o.error[0], "Upper frequency = 0.33333334 > Nyquist freq. 0.25");
+}
+
+TEST(RunSetup, ValueFileNamesBeyondFiftyCharactersAreRefused) {
+  TempDir dir;
+  const std::string stem(36, 's');  // the report's name fits, the value files' do not
+  Control c;
+  c.lines["01"] = "Data file name =" + stem + ".dat *";
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+  dir.write("run.cnl", c.text());
+  dir.write(stem + ".dat", data_file(512));
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 1);
+  const Lines expected{"**** Error on opening " + stem + "-k3+_quorvel.out -1"};
+  EXPECT_EQ(squeezed_lines(r.out), expected);
+  EXPECT_EQ(squeezed_lines(dir.read("Quorvel-error.out")), expected);
+}
+
+TEST(RunSetup, OutputNamesComeFromTheBaseName) {
+  TempDir dir;
+  Control c;
+  c.lines["01"] = "Data file name =sub/dir.v2/run.data.txt *";
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+  dir.write("run.cnl", c.text());
+  dir.write("sub/dir.v2/run.data.txt", data_file(512));
+  ASSERT_EQ(dir.run().exit_status, 0);
+  EXPECT_TRUE(dir.exists("run_Quorvel.out"));
+  EXPECT_TRUE(dir.exists("run-k3+_quorvel.out"));
+  EXPECT_TRUE(dir.exists("run-k3-_quorvel.out"));
+
+  c.lines["01"] = "Data file name =sub/noextension *";
+  dir.write("run.cnl", c.text());
+  dir.write("sub/noextension", data_file(512));
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(squeezed_lines(r.out), (Lines{"Data file name does not have an extension", "sub/noextension"}));
+}
+
 }  // namespace
 }  // namespace quorvel::testing

@@ -17,10 +17,10 @@ def write_data(name, title, values, header_tail, fmt="(f12.6)", value_format="{:
             f.write(value_format.format(v) + "\n")
 
 
-def control(name, datafile, unit, band, taper, bw, ar=None, resamples=0, quantile="0.8"):
+def control(name, datafile, unit, band, taper, bw, ar=None, resamples=0, quantile="0.8", column=1):
     lines = [
         "Data file name ={} * the data file".format(datafile),
-        "Column number = 1 * the column analysed",
+        "Column number = {} * the column analysed".format(column),
         "Sampling unit ={} * kHz, Hz or a time unit".format(unit),
     ]
     lines += band
@@ -76,11 +76,38 @@ def main():
             lin.append(y)
     write_data("linear.dat", "Linear AR(2) series with exponential innovations, daily", lin, "interval = 1.0")
     control("linear.cnl", "linear.dat", "days", ["Longest period = 0.0 * days", "Shortest period = 0.0 * days"],
-            "10.0", "64.0", ar=(4, "0.05"))
+            "10.0", "64.0", ar=(4, "0.05"), resamples=99)
 
+    # A threshold AR series: slow climbs, sharp drops once it passes 1.5,
+    # so it looks different when run backwards (time irreversible).
+    rng_tar = random.Random(6)
+    z, tar = 0.0, []
+    for t in range(2 * n + 200):
+        e = rng_tar.gauss(0.0, 1.0)
+        z = 0.95 * z + e if z < 1.5 else -0.3 * z + e
+        if t >= 200:
+            tar.append(z)
+    write_data("irreversible.dat", "Threshold AR series (slow rise, sharp fall), 8192 values at 1000 Hz", tar,
+               "rate = 1000.0 unit=Hz")
+    control("irreversible.cnl", "irreversible.dat", "Hz", ["Lower freq = 0.0 * Hz", "Upper freq = 0.0 * Hz"],
+            "0.0", "31.25", ar=(8, "0.05"), resamples=99)
+
+    # Yearly sunspot numbers 1700-2008 (public domain, see README.md):
+    # column 1 the year, column 2 the number, one value a year.
+    with open(os.path.join(HERE, "data", "sunspots.csv")) as f:
+        rows = [line.strip().split(",") for line in f.read().splitlines()[1:] if line.strip()]
+    with open(os.path.join(OUT, "sunspots.dat"), "w") as f:
+        f.write("Yearly sunspot numbers 1700-2008 (NGDC, public domain, via statsmodels)\n")
+        f.write("rows = {} columns = 2 interval = 1.0 format =(2f8.1)\n".format(len(rows)))
+        for year, spots in rows:
+            f.write("{:8.1f}{:8.1f}\n".format(float(year), float(spots)))
+    control("sunspots.cnl", "sunspots.dat", "years", ["Longest period = 0.0 * years",
+            "Shortest period = 0.0 * years"], "0.0", "25.0", ar=(9, "0.05"), resamples=99, column=2)
+
+    names = ("white.cnl", "bilinear.cnl", "linear.cnl", "irreversible.cnl", "sunspots.cnl")
     with open(os.path.join(OUT, "Runquorvel.cnl"), "w") as f:
-        f.write("Number of runs = 3 * the runs of the example batch\n")
-        for name in ("white.cnl", "bilinear.cnl", "linear.cnl"):
+        f.write("Number of runs = {} * the runs of the example batch\n".format(len(names)))
+        for name in names:
             f.write(name + "* \n")
 
 

@@ -66,9 +66,17 @@ void FrameChunk::store(int c, std::span<const double> f) {
   }
 }
 
+// The kernel is built for the widest vector unit the processor has and
+// chosen at load time; the sanitizers cannot run such load-time resolvers.
+#ifdef QUORVEL_NO_CLONES
+#define QUORVEL_KERNEL_CLONES
+#else
+#define QUORVEL_KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#endif
+
 namespace {
 
-// Four lanes of doubles: plain IEEE operations lane by lane (no contraction
+// Eight lanes of doubles: plain IEEE operations lane by lane (no contraction
 // into fused multiply-adds, the build forbids it).
 using Vec = double __attribute__((vector_size(64)));
 constexpr int kLanes = 8;
@@ -88,7 +96,7 @@ inline void store(double* p, const Vec& v) { std::memcpy(p, &v, sizeof v); }
 // of every frame, then blocks of kBlock values whose sums stay in registers
 // while the frames run in order: P = (A F3) F4, tr += Re P, ti += Im P, each
 // complex product written out as (a.re b.re - a.im b.im, a.re b.im + a.im b.re).
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+QUORVEL_KERNEL_CLONES
 void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size_t row_end,
                      const FrameChunk& chunk, int nframes, double scale, double* tr, double* ti) {
   const std::ptrdiff_t stride = chunk.stride;

@@ -138,7 +138,51 @@ TEST(Pipeline, ExampleBatchGivesEveryBlockInOrder) {
     expect_value_file(dir.read(std::string(stem) + "-k3-_quorvel.out"), 9);
   }
   expect_value_file(dir.read("linear-k3+_quorvel.out"), 14);
+  expect_report_structure(lines_of(dir.read("irreversible_Quorvel.out")), true, true);  // Hz
+  Lines sunspots = lines_of(dir.read("sunspots_Quorvel.out"));                          // years
+  expect_report_structure(sunspots, true, true);
+  EXPECT_GE(find_line(sunspots, "Column Number Used = 2 No. of Columns = 2"), 0);
+  expect_value_file(dir.read("sunspots-k3-_quorvel.out"), 14);
   EXPECT_EQ(dir.read("Quorvel-error.out"), "");
+}
+
+// The p-value of a test in a report: `shuffled` picks the bootstrap line;
+// `test` is the start of the test's name ("time reversibility"). -1 if absent.
+double p_value(const Lines& report, const std::string& test, bool shuffled) {
+  const std::regex line(std::string("^ *") + (shuffled ? "Shuffled " : "") + "p-value = +([0-9.]+) for the " + test);
+  std::smatch m;
+  for (const auto& l : report)
+    if (std::regex_search(l, m, line)) return std::stod(m[1].str());
+  return -1;
+}
+
+// What examples/README.md says each run of the example batch shows.
+TEST(Pipeline, ExampleBatchAgreesWithItsNotes) {
+  TempDir dir;
+  copy_examples(dir);
+  ASSERT_EQ(dir.run().exit_status, 0);
+  const std::string nonlinearity = "quantile trispectrum", reversibility = "time reversibility",
+                    zero = "zero trispectrum", aliasing = "aliasing";
+
+  Lines white = lines_of(dir.read("white_Quorvel.out"));  // Gaussian: nothing rejects
+  for (const auto& test : {nonlinearity, reversibility, zero, aliasing}) EXPECT_GT(p_value(white, test, false), 0.1) << test;
+
+  Lines bilinear = lines_of(dir.read("bilinear_Quorvel.out"));  // nonlinear
+  EXPECT_LT(p_value(bilinear, nonlinearity, true), 0.05);
+  EXPECT_GT(p_value(bilinear, reversibility, true), 0.1);
+
+  Lines linear = lines_of(dir.read("linear_Quorvel.out"));  // linear, non-Gaussian
+  EXPECT_LT(p_value(linear, zero, false), 0.01);
+  EXPECT_GT(p_value(linear, nonlinearity, true), 0.1);
+  EXPECT_GT(p_value(linear, reversibility, true), 0.1);
+
+  Lines irreversible = lines_of(dir.read("irreversible_Quorvel.out"));  // time irreversible
+  EXPECT_LT(p_value(irreversible, reversibility, true), 0.05);
+  EXPECT_GT(p_value(irreversible, zero, true), 0.1);
+
+  Lines sunspots = lines_of(dir.read("sunspots_Quorvel.out"));  // real data, nonlinear
+  EXPECT_LT(p_value(sunspots, nonlinearity, true), 0.05);
+  EXPECT_GE(p_value(sunspots, reversibility, true), 0.0);
 }
 
 TEST(Pipeline, ReportsAreDeterministicAndThreadCountDoesNotMatter) {

@@ -6,7 +6,14 @@
 
 namespace quorvel {
 
-bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a) {
+double engine_bytes(const RunParameters& p, bool with_planes) {
+  const double ne = p.ne, m = p.M;
+  const double cubes = with_planes ? ne * ne * (2.0 + p.k3pos + p.k3neg) : 0.0;
+  const double chunk = 4.0 * FrameChunk::kFrames * (m + FrameChunk::kPad);
+  return 8.0 * (cubes + chunk + 6.0 * m) + 28.0 * p.ntr + 12.0 * (p.npos + p.nneg) + 64.0 * p.ntr / 8;
+}
+
+bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a, bool with_planes) {
   try {
     const std::size_t M = static_cast<std::size_t>(p.M);
     const std::size_t ne = static_cast<std::size_t>(std::max(p.ne, 0));
@@ -24,8 +31,10 @@ bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a) {
     a.t1.assign(ntr, 0);
     a.t2.assign(ntr, 0);
     a.t3.assign(ntr, 0);
-    a.u.assign(ne * ne * static_cast<std::size_t>(p.k3pos + 1), 0.0);
-    a.z.assign(ne * ne * static_cast<std::size_t>(p.k3neg + 1), 0.0);
+    if (with_planes) {
+      a.u.assign(ne * ne * static_cast<std::size_t>(p.k3pos + 1), 0.0);
+      a.z.assign(ne * ne * static_cast<std::size_t>(p.k3neg + 1), 0.0);
+    }
     a.plan = make_estimator_plan(p.lo, p.hi, p.M);
     a.chunk = FrameChunk(p.M);
     a.taperfac = 1.0;

@@ -30,7 +30,13 @@ struct EngineArrays {
 };
 
 // Sizes every array for a run's geometry (M, lo, hi, ne and the counts of the
-// grid). Returns false, never throwing, when memory cannot be had.
-bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a);
+// grid). Without planes, the squared-moduli cubes u and z (which only a pass
+// for the report writes) are left empty. Returns false, never throwing,
+// when memory cannot be had.
+bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a, bool with_planes = true);
+
+// A generous estimate of the bytes one set of engine arrays takes, so that a
+// run too large for the machine is refused before anything is touched.
+double engine_bytes(const RunParameters& p, bool with_planes = true);
 
 }  // namespace quorvel

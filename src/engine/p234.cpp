@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
+#include "common/threads.hpp"
 #include "engine/engine_arrays.hpp"
 
 namespace quorvel {
@@ -220,13 +220,10 @@ void p234(std::span<const double> series, const FftTable& v, const RunParameters
     }
     // Rows own disjoint values, so threads may share them out; each value's
     // sum still runs over the frames in order.
-    std::vector<std::thread> helpers;
-    for (std::size_t part = 1; part + 1 < splits.size(); ++part) {
-      helpers.emplace_back(accumulate_rows, std::cref(a.plan), splits[part], splits[part + 1],
-                           std::cref(a.chunk), nframes, scale, a.tr.data(), a.ti.data());
-    }
-    accumulate_rows(a.plan, splits[0], splits[1], a.chunk, nframes, scale, a.tr.data(), a.ti.data());
-    for (std::thread& t : helpers) t.join();
+    run_parallel(static_cast<int>(splits.size()) - 1, [&](int part) {
+      accumulate_rows(a.plan, splits[part], splits[part + 1], a.chunk, nframes, scale, a.tr.data(),
+                      a.ti.data());
+    });
   }
 }
 

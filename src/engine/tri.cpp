@@ -1,5 +1,7 @@
 #include "engine/tri.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <span>
 #include <string>
@@ -24,18 +26,11 @@
 namespace quorvel {
 namespace {
 
-// (x - mean) / sd for every entry, as the engine expects its series.
+// (x - mean) / sd for every entry, as the engine expects its series; a
+// constant series (sd = 0) is left centred rather than turned into NaN.
 void standardise(std::span<const double> from, const Moments& m, std::span<double> to) {
-  const double factor = 1.0 / m.sd;
+  const double factor = m.sd > 0 ? 1.0 / m.sd : 1.0;
   for (std::size_t i = 0; i < from.size(); ++i) to[i] = (from[i] - m.mean) * factor;
-}
-
-// A generous estimate of what the engine arrays of one pass take, so that a
-// run too large for the machine is refused before anything is touched.
-double engine_bytes(const RunParameters& rp) {
-  const double ne = rp.ne, m = rp.M;
-  const double cubes = ne * ne * (2.0 + rp.k3pos + rp.k3neg);
-  return 8.0 * cubes + 28.0 * rp.ntr + 12.0 * (rp.npos + rp.nneg) + 8.0 * (40.0 * (m + 8) + 8.0 * m);
 }
 
 }  // namespace
@@ -71,6 +66,15 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
 
   const std::span<const double> d(arrays.x.data() + static_cast<std::size_t>(rp.icol - 1) * rp.N,
                                   static_cast<std::size_t>(rp.N));
+  // A NaN or an infinity read from the file would make every statistic of
+  // the run meaningless.
+  if (auto bad = std::find_if(d.begin(), d.end(), [](double v) { return !std::isfinite(v); }); bad != d.end()) {
+    const int t = static_cast<int>(bad - d.begin()) + 1;
+    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) {
+      writel(unit, "Datum ", rp.is + t - 1, " of column ", rp.icol, " is not a finite number");
+    }
+    stop();
+  }
   const Moments data = dstat(d);
   writef(kReportUnit, "(60('='))");
   writef(kReportUnit, "(10X,'Descriptive Statistics of Data')");

@@ -64,10 +64,12 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
     auto cell = [&]() -> double& {
       return k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1) : z(k1 - lo + 1, k2 - lo + 1, -k3 - lo + 1);
     };
-    if (V > 0.0) {
-      const double root = std::sqrt(V);
-      const double R = normalised(kappa, a.tr[j], root);
-      const double I = normalised(kappa, a.ti[j], root);
+    // A variance or a sum that overflowed (absurdly large data) makes the
+    // value invalid rather than a NaN in every later statistic.
+    const double root = std::sqrt(V);
+    const double R = normalised(kappa, a.tr[j], root);
+    const double I = normalised(kappa, a.ti[j], root);
+    if (V > 0.0 && std::isfinite(V) && std::isfinite(R) && std::isfinite(I)) {
       sum_r += R * R;
       sum_i += I * I;
       a.tr[j] = R * R + I * I;
@@ -108,10 +110,10 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
     const int k1 = a.t1[j], k2 = a.t2[j], k3 = a.t3[j];
     const double V =
         scaledet(k1, k2, k3) * S(k1) * S(k2) * S(std::abs(k3)) * S(k1 + k2 + k3);
-    if (V > 0.0) {
-      const double root = std::sqrt(V);
-      const double R = normalised(kappa, a.tr[j], root);
-      const double I = normalised(kappa, a.ti[j], root);
+    const double root = std::sqrt(V);
+    const double R = normalised(kappa, a.tr[j], root);
+    const double I = normalised(kappa, a.ti[j], root);
+    if (V > 0.0 && std::isfinite(V) && std::isfinite(R) && std::isfinite(I)) {
       a.ti[j] = I;
       a.tr[j] = R * R + I * I;
       sum_ra += R * R;

@@ -357,6 +357,12 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
       IntField order = numread(key, text, "()", kNoteUnit);
       check_read(order.ierr, "AR order");
       rp.iar = order.value;
+      if (rp.iar < 0) {
+        // A negative order is no prewhitening: a bootstrap of the raw data
+        // must not be reported as one of residuals.
+        to(kAll, {"AR order ", rp.iar, " < 0"});
+        stop();
+      }
     }
   }
   if (rp.iar > 0) {
@@ -446,6 +452,9 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
   }
   tri(rp, arrays);
   head(kVersionMonth, kVersionDay, kVersionYear, run_timer, kReportUnit);
+  // The run's outputs go to disk now, so that a failed write is reported
+  // with this run (it stops the program) and not found later at a close.
+  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) flush_unit(unit);
   return true;
 }
 

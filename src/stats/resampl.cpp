@@ -4,9 +4,9 @@
 #include <array>
 #include <exception>
 #include <new>
-#include <thread>
 #include <vector>
 
+#include "common/memory.hpp"
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
 #include "common/threads.hpp"
@@ -65,9 +65,13 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
     workers.reserve(static_cast<std::size_t>(wanted));
     // Each worker needs a full set of engine arrays; with less memory the
     // bootstrap runs on fewer threads, with the same results.
+    // The arrays of the pass on the series under test are already taken.
+    const double taken = engine_bytes(rp) + 8.0 * 3 * x.size();
+    const double per_worker = engine_bytes(rp, false) + 8.0 * x.size();
     for (int i = 0; i < wanted; ++i) {
+      if (i > 0 && !fits_in_memory(taken + (i + 1) * per_worker)) break;
       Worker w;
-      if (!allocate_engine_arrays(rp, w.arrays)) break;
+      if (!allocate_engine_arrays(rp, w.arrays, false)) break;
       w.y.resize(x.size());
       workers.push_back(std::move(w));
     }
@@ -81,10 +85,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
     // The shuffles are drawn in resample order from the one generator, so
     // its state runs exactly as with a single thread.
     for (int i = 0; i < batch; ++i) dshuf(x, workers[i].y, unit);
-    std::vector<std::thread> running;
-    for (int i = 1; i < batch; ++i) running.emplace_back(run_pass, std::ref(workers[i]), std::cref(v), std::cref(rp), unit);
-    run_pass(workers[0], v, rp, unit);
-    for (auto& t : running) t.join();
+    run_parallel(batch, [&](int i) { run_pass(workers[i], v, rp, unit); });
 
     for (int i = 0; i < batch; ++i) {
       Worker& w = workers[i];

@@ -125,6 +125,8 @@ TEST(RunSetup, ControlFileStops) {
        {"Prob level pv 0.0 < 0", "Set pv = 0 if you do not want to prewhiten"}, {}},
       {"threshold above one", {{"08", "Prewhiten AR(3) *"}, {"09", "p threshold = 1.5 *"}},
        {"Prob level pv 1.5 > 1"}, {"Prob level pv 1.5 > 1"}, {}},
+      {"AR order negative", {{"08", "Prewhiten AR(-3) *"}, {"09", "p threshold = 0.05 *"}},
+       {"AR order -3 < 0"}, {"AR order -3 < 0"}, {"AR order -3 < 0"}},
       {"AR order unreadable", {{"08", "Prewhiten AR() *"}, {"09", "p threshold = 0.05 *"}},
        {"Error 3 in read of AR order"}, {"Error 3 in read of AR order"}, {"Error 3 in read of AR order"}},
       {"frame too short", {{"07", "Resolution bandwidth = 150.0 *"}},
@@ -247,6 +249,34 @@ TEST(RunSetup, DataReaderStops) {
   o = run_one(control, data_file(512, "rate = 1000.0 unit=Hz format =(f10.3, f10.3)"));
   EXPECT_EQ(o.run.exit_status, 1);
   EXPECT_TAIL(o.error, "** Error in read of data file 5006", "Check format(f10.3,");
+}
+
+TEST(RunSetup, DataThatAreNotFiniteNumbersStop) {
+  std::string data = data_file(512);
+  data.replace(data.find('\n', data.find('\n') + 1) + 1, 10, "       NaN");
+  Outcome o = run_one(Control(), data);
+  EXPECT_EQ(o.run.exit_status, 1);
+  EXPECT_TAIL(o.error, "Datum 1 of column 1 is not a finite number");
+  EXPECT_TAIL(o.report, "Datum 1 of column 1 is not a finite number");
+}
+
+TEST(RunSetup, ConstantSeriesWithPrewhiteningPrintsNoNaN) {
+  std::string data = "constant\nrows = 512 columns = 2 rate = 1000.0 unit=Hz format =(2f10.3)\n";
+  for (int i = 0; i < 512; ++i) data += "     1.000     2.000\n";
+  Control c;
+  c.lines["08"] = "Prewhiten AR(2) *";
+  c.lines["09"] = "p threshold = 0.05 *";
+  TempDir dir;
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+  dir.write("run.cnl", c.text());
+  dir.write("d.dat", data);
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 0);
+  const std::string report = dir.read("d_Quorvel.out");
+  EXPECT_EQ(report.find("NaN"), std::string::npos);
+  EXPECT_EQ(report.find("nan"), std::string::npos);
+  EXPECT_NE(report.find("DCHOLDC failed, A is not positive definite"), std::string::npos);
+  EXPECT_NE(report.find("Valid trispectrum values"), std::string::npos);
 }
 
 TEST(RunSetup, AbandonedRunsLetTheBatchGoOn) {

@@ -1,6 +1,5 @@
 #include "stats/dshuf.hpp"
 
-#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <random>
@@ -25,19 +24,38 @@ void restart_uniform_draws() { generator = std::mt19937(); }
 
 void dshuf(std::span<const double> x, std::span<double> y, int unit) {
   const std::size_t n = x.size();
-  // Each draw is a 24-bit integer times 2^-24, so ordering the draws with
-  // ties in index order is ordering the keys (draw << 32 | index).
-  std::vector<std::uint64_t> keys;
+  std::vector<std::uint32_t> draws, sorted;
+  std::vector<std::uint32_t> index, sorted_index;
   try {
-    keys.resize(n);
+    draws.resize(n);
+    sorted.resize(n);
+    index.resize(n);
+    sorted_index.resize(n);
   } catch (const std::bad_alloc&) {
     writel(unit, "Unable to allocate work space for arrays in dshuf");
     writel(kConsoleUnit, "Unable to allocate work space for arrays in dshuf");
     stop();
   }
-  for (std::size_t i = 0; i < n; ++i) keys[i] = static_cast<std::uint64_t>(next_draw()) << 32 | i;
-  std::sort(keys.begin(), keys.end());
-  for (std::size_t i = 0; i < n; ++i) y[i] = x[keys[i] & 0xffffffffu];
+  for (std::size_t i = 0; i < n; ++i) {
+    draws[i] = next_draw();
+    index[i] = static_cast<std::uint32_t>(i);
+  }
+  // Each draw is a 24-bit integer times 2^-24: a stable radix sort of the
+  // integers, a byte at a time from the lowest, orders the draws with ties
+  // kept in index order.
+  for (int shift = 0; shift < 24; shift += 8) {
+    std::size_t start[257] = {};
+    for (std::uint32_t d : draws) ++start[((d >> shift) & 0xffu) + 1];
+    for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t to = start[(draws[i] >> shift) & 0xffu]++;
+      sorted[to] = draws[i];
+      sorted_index[to] = index[i];
+    }
+    draws.swap(sorted);
+    index.swap(sorted_index);
+  }
+  for (std::size_t i = 0; i < n; ++i) y[i] = x[index[i]];
 }
 
 }  // namespace quorvel

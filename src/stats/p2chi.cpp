@@ -31,7 +31,7 @@ const std::vector<double>& log_factorials() {
 
 // The checks that precede the series and the central case; a value when
 // they settle the result.
-std::optional<float> settled_without_series(float x, float lamda, int unit) {
+[[gnu::always_inline]] inline std::optional<float> settled_without_series(float x, float lamda, int unit) {
   if (x < 0.0f) {
     writel(unit, "Argument is negative", x);
     return -1.0f;
@@ -50,7 +50,7 @@ std::optional<float> settled_without_series(float x, float lamda, int unit) {
 }
 
 // The stopping rules, tested against the sum s before the term t is added.
-std::optional<float> stop_rule(double s, double t, double g) {
+[[gnu::always_inline]] inline std::optional<float> stop_rule(double s, double t, double g) {
   if (s > 0.99999) return 1.0f;
   if (t < 1e-10 * s) return static_cast<float>(s);
   if (t < 1e-20 && s > 1e-6) return static_cast<float>(s);

@@ -58,9 +58,10 @@ def unescape(s):
 
 
 def literals(code):
-    """String literals of the code, adjacent ones joined; #include and
-    attribute lines skipped."""
-    lines = [l for l in code.splitlines() if not l.lstrip().startswith("#") and "__attribute__" not in l]
+    """String literals of the code, adjacent ones joined; #include lines and
+    lines that speak to the compiler or the processor skipped."""
+    machine = ("__attribute__", "__builtin_cpu_supports", "asm(")
+    lines = [l for l in code.splitlines() if not l.lstrip().startswith("#") and not any(k in l for k in machine)]
     code = "\n".join(lines)
     found, last_end, current = [], None, None
     for m in STRING.finditer(code):

@@ -66,14 +66,6 @@ void FrameChunk::store(int c, std::span<const double> f) {
   }
 }
 
-// The kernel is built for the widest vector unit the processor has and
-// chosen at load time; the sanitizers cannot run such load-time resolvers.
-#ifdef QUORVEL_NO_CLONES
-#define QUORVEL_KERNEL_CLONES
-#else
-#define QUORVEL_KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-#endif
-
 namespace {
 
 // Eight lanes of doubles: plain IEEE operations lane by lane (no contraction
@@ -96,9 +88,14 @@ inline void store(double* p, const Vec& v) { std::memcpy(p, &v, sizeof v); }
 // of every frame, then blocks of kBlock values whose sums stay in registers
 // while the frames run in order: P = (A F3) F4, tr += Re P, ti += Im P, each
 // complex product written out as (a.re b.re - a.im b.im, a.re b.im + a.im b.re).
-QUORVEL_KERNEL_CLONES
-void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size_t row_end,
-                     const FrameChunk& chunk, int nframes, double scale, double* tr, double* ti) {
+//
+// kPinLoads keeps each loaded vector in a register for its two uses: left to
+// itself the compiler folds every use into a multiply from memory, and the
+// doubled unaligned loads, not the arithmetic, then bound the loop.
+template <bool kPinLoads>
+[[gnu::always_inline]] inline void rows_kernel(const EstimatorPlan& plan, std::size_t row_begin,
+                                               std::size_t row_end, const FrameChunk& chunk, int nframes,
+                                               double scale, double* tr, double* ti) {
   const std::ptrdiff_t stride = chunk.stride;
   double ar[FrameChunk::kFrames], ai[FrameChunk::kFrames];
   for (std::size_t r = row_begin; r < row_end; ++r) {
@@ -133,16 +130,18 @@ void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size
         const Vec a_r = ar[c] - Vec{};  // x - (+0) is x, signed zeros included
         const Vec a_i = ai[c] - Vec{};
         {
-          const Vec g3r = lanes(f3r + o), g3i = lanes(f3i + o);
-          const Vec g4r = lanes(f4r + o), g4i = lanes(f4i + o);
+          Vec g3r = lanes(f3r + o), g3i = lanes(f3i + o);
+          Vec g4r = lanes(f4r + o), g4i = lanes(f4i + o);
+          if constexpr (kPinLoads) asm("" : "+v"(g3r), "+v"(g3i), "+v"(g4r), "+v"(g4i));
           const Vec br = a_r * g3r - a_i * g3i;
           const Vec bi = a_r * g3i + a_i * g3r;
           sr0 += br * g4r - bi * g4i;
           si0 += br * g4i + bi * g4r;
         }
         {
-          const Vec g3r = lanes(f3r + o + kLanes), g3i = lanes(f3i + o + kLanes);
-          const Vec g4r = lanes(f4r + o + kLanes), g4i = lanes(f4i + o + kLanes);
+          Vec g3r = lanes(f3r + o + kLanes), g3i = lanes(f3i + o + kLanes);
+          Vec g4r = lanes(f4r + o + kLanes), g4i = lanes(f4i + o + kLanes);
+          if constexpr (kPinLoads) asm("" : "+v"(g3r), "+v"(g3i), "+v"(g4r), "+v"(g4i));
           const Vec br = a_r * g3r - a_i * g3i;
           const Vec bi = a_r * g3i + a_i * g3r;
           sr1 += br * g4r - bi * g4i;
@@ -158,6 +157,55 @@ void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size
         out_i[i0 + l] = sum_i[l];
       }
     }
+  }
+}
+
+
+namespace {
+
+bool generic_kernel_only = false;
+
+#ifdef QUORVEL_NO_CLONES
+// The sanitizers cannot run load-time resolvers: one plain kernel.
+void rows_generic(const EstimatorPlan& plan, std::size_t row_begin, std::size_t row_end,
+                  const FrameChunk& chunk, int nframes, double scale, double* tr, double* ti) {
+  rows_kernel<false>(plan, row_begin, row_end, chunk, nframes, scale, tr, ti);
+}
+bool wide_vectors() { return false; }
+void rows_wide(const EstimatorPlan&, std::size_t, std::size_t, const FrameChunk&, int, double, double*,
+               double*) {}
+#else
+// The kernel for processors with 512-bit vectors, and one for the others
+// built for the vector unit found at load time.
+__attribute__((target("arch=x86-64-v4"))) void rows_wide(const EstimatorPlan& plan, std::size_t row_begin,
+                                                          std::size_t row_end, const FrameChunk& chunk,
+                                                          int nframes, double scale, double* tr, double* ti) {
+  rows_kernel<true>(plan, row_begin, row_end, chunk, nframes, scale, tr, ti);
+}
+__attribute__((target_clones("avx2", "default"))) void rows_generic(const EstimatorPlan& plan,
+                                                                    std::size_t row_begin, std::size_t row_end,
+                                                                    const FrameChunk& chunk, int nframes,
+                                                                    double scale, double* tr, double* ti) {
+  rows_kernel<false>(plan, row_begin, row_end, chunk, nframes, scale, tr, ti);
+}
+bool wide_vectors() {
+  static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+                           __builtin_cpu_supports("avx512cd");
+  return wide;
+}
+#endif
+
+}  // namespace
+
+void use_generic_estimator_kernel(bool generic) { generic_kernel_only = generic; }
+
+void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size_t row_end,
+                     const FrameChunk& chunk, int nframes, double scale, double* tr, double* ti) {
+  if (wide_vectors() && !generic_kernel_only) {
+    rows_wide(plan, row_begin, row_end, chunk, nframes, scale, tr, ti);
+  } else {
+    rows_generic(plan, row_begin, row_end, chunk, nframes, scale, tr, ti);
   }
 }
 

@@ -62,6 +62,10 @@ struct FrameChunk {
 void accumulate_rows(const EstimatorPlan& plan, std::size_t row_begin, std::size_t row_end,
                      const FrameChunk& chunk, int nframes, double scale, double* tr, double* ti);
 
+// Makes the estimator use its portable kernel even where 512-bit vectors
+// are there (the tests check that both kernels give the same bits).
+void use_generic_estimator_kernel(bool generic);
+
 // The estimator over one series (N values): zeroes and fills sp, tr and ti.
 // The frames are tapered by w when ntaper >= 3. A plan that disagrees with the
 // run's counts is reported on `unit` and stops the program.

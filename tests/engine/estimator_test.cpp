@@ -25,20 +25,25 @@ struct Case {
 
 // The chunked, vectorised estimator gives the same bits as the plain frame
 // loop: M even and odd, factors above 5, lo > 1, N not a multiple of M,
-// frame counts across chunk boundaries, tapered and untapered frames.
+// frame counts across chunk boundaries, tapered and untapered frames; with
+// either kernel and with the rows shared between threads.
 TEST(Estimator, FastMatchesReferenceBitForBit) {
   const std::vector<Case> cases = {
       {16 * 40 + 5, 16, 1, 8, 0.0},   {21 * 35 + 3, 21, 2, 10, 25.0},
       {22 * 70, 22, 1, 11, 0.0},      {64 * 70 + 63, 64, 3, 30, 10.0},
       {77 * 33, 77, 5, 38, 20.0},     {256 * 40, 256, 1, 128, 0.0},
       {15 * 6, 15, 1, 7, 0.0}};
+  for (bool generic : {false, true})
+  for (int threads : {1, 3})
   for (const Case& c : cases) {
+    use_generic_estimator_kernel(generic);
     const RunParameters p = testing::geometry(c.N, c.M, c.lo, c.hi);
     const auto series = testing::nonlinear_series(c.N, c.M);
     FftTable v;
     cffti(c.M, v);
     EngineArrays a;
     ASSERT_TRUE(allocate_engine_arrays(p, a));
+    a.row_threads = threads;
     double taperfac = 1.0;
     int ntaper = 0;
     dtaper(a.w, c.M, c.taper, taperfac, ntaper, 6);
@@ -51,6 +56,7 @@ TEST(Estimator, FastMatchesReferenceBitForBit) {
     EXPECT_TRUE(same_bits(a.tr, ref.tr)) << "M = " << c.M;
     EXPECT_TRUE(same_bits(a.ti, ref.ti)) << "M = " << c.M;
   }
+  use_generic_estimator_kernel(false);
 }
 
 TEST(Estimator, SeriesShorterThanAFrameLeavesZeros) {

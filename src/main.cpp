@@ -19,6 +19,6 @@ int main() {
     std::fprintf(stderr, " Unexpected failure: %s\n", e.what());
     status = 1;
   }
-  quorvel::close_all_units();
+  if (!quorvel::close_all_units()) status = 1;  // a failed write found at the last flush
   return status;
 }

@@ -288,18 +288,28 @@ struct RecordSink {
   bool plus = false;
   bool bad_format = false;
 
+  std::size_t written = 0;  // characters of the finished records, a newline each
+
   bool has_item() const { return next < items.size(); }
 
-  void put(std::string_view text) {
+  // A statement's output is bounded: a format whose counts and positions
+  // would make megabytes of blanks is an unusable format, not a record.
+  static constexpr std::size_t kMaxOutput = std::size_t{1} << 20;
+
+  bool put(std::string_view text) {
+    if (pos > kMaxOutput || written + pos + text.size() > kMaxOutput) {
+      bad_format = true;
+      return false;
+    }
     if (record.size() < pos + text.size()) record.resize(pos + text.size(), ' ');
     std::copy(text.begin(), text.end(), record.begin() + static_cast<std::ptrdiff_t>(pos));
     pos += text.size();
+    return true;
   }
 
   bool data(const EditNode& node) {
     const Item& item = items[next++];
-    put(edit(node, item));
-    return true;
+    return put(edit(node, item));
   }
 
   std::string edit(const EditNode& node, const Item& item) const {
@@ -353,8 +363,7 @@ struct RecordSink {
   bool control(const EditNode& node) {
     switch (node.kind) {
       case EditKind::Literal:
-        put(node.text);
-        break;
+        return put(node.text);
       case EditKind::Skip:
         pos += static_cast<std::size_t>(node.count);
         break;
@@ -380,6 +389,11 @@ struct RecordSink {
   }
 
   bool next_record() {
+    written += record.size() + 1;
+    if (written > kMaxOutput) {
+      bad_format = true;
+      return false;
+    }
     records.push_back(std::move(record));
     record.clear();
     pos = 0;

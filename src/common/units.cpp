@@ -1,11 +1,15 @@
 #include "common/units.hpp"
 
+#include <stdio_ext.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
+
+#include "common/stop.hpp"
 
 namespace quorvel {
 namespace {
@@ -13,6 +17,7 @@ namespace {
 struct FileUnit {
   std::FILE* file = nullptr;
   bool reading = false;
+  std::string name;
 };
 
 std::map<int, FileUnit>& table() {
@@ -21,6 +26,7 @@ std::map<int, FileUnit>& table() {
 }
 
 thread_local std::vector<CapturedRecord>* capture_buffer = nullptr;
+bool write_failure_seen = false;
 
 std::string trimmed_name(std::string_view name) {
   std::size_t end = name.find_last_not_of(' ');
@@ -34,7 +40,56 @@ std::FILE* stream_of(int unit) {
   return it == table().end() ? nullptr : it->second.file;
 }
 
+// Writes text and a newline; false when the stream reports an error.
+bool put_line(std::FILE* f, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fputc('\n', f);
+  return !std::ferror(f);
+}
+
+// A failed write of a file unit: the unit is dropped without its unwritten
+// rest (a later flush must not append to a file that already lacks a part),
+// and the failure goes to the console and, unless it is the one that
+// failed, the error file. True when the program must stop: every file
+// but the error file is a run's input or output.
+bool report_write_failure(int unit, int status) {
+  auto it = table().find(unit);
+  if (it == table().end()) return false;
+  std::string name = it->second.name;
+  if (it->second.file) {
+    __fpurge(it->second.file);
+    std::fclose(it->second.file);
+  }
+  table().erase(it);
+  write_failure_seen = true;
+
+  std::string message = " **** Error on writing " + name + " " + std::to_string(status) + " " +
+                        (status > 0 ? std::strerror(status) : "write error");
+  put_line(stdout, message);
+  std::fflush(stdout);
+  if (unit != kErrorUnit) {
+    if (std::FILE* error_file = stream_of(kErrorUnit)) {
+      if (!put_line(error_file, message) || std::fflush(error_file) != 0) {
+        report_write_failure(kErrorUnit, errno ? errno : EIO);
+      }
+    }
+  }
+  return unit != kErrorUnit;
+}
+
+// Flushes a file unit; reports a failure as a failed write.
+bool flush_checked(int unit, bool& must_stop) {
+  auto it = table().find(unit);
+  if (it == table().end() || it->second.reading) return true;
+  errno = 0;
+  if (std::fflush(it->second.file) == 0 && !std::ferror(it->second.file)) return true;
+  must_stop = report_write_failure(unit, errno ? errno : EIO) || must_stop;
+  return false;
+}
+
 }  // namespace
+
+bool output_failed() { return write_failure_seen; }
 
 int open_unit(int unit, std::string_view name, OpenStatus status) {
   close_unit(unit);
@@ -47,14 +102,22 @@ int open_unit(int unit, std::string_view name, OpenStatus status) {
   errno = 0;
   std::FILE* f = std::fopen(path.c_str(), status == OpenStatus::Old ? "rb" : "wb");
   if (!f) return errno ? errno : EIO;
-  table()[unit] = FileUnit{f, status == OpenStatus::Old};
+  // The error file is written a line at a time: its messages are on disk
+  // however the program ends, and a failure shows at the message itself.
+  if (unit == kErrorUnit) std::setvbuf(f, nullptr, _IOLBF, BUFSIZ);
+  table()[unit] = FileUnit{f, status == OpenStatus::Old, path};
   return 0;
 }
 
 void close_unit(int unit) {
+  bool must_stop = false;
+  if (!flush_checked(unit, must_stop)) {
+    if (must_stop) stop();
+    return;
+  }
   auto it = table().find(unit);
   if (it == table().end()) return;
-  if (it->second.file) std::fclose(it->second.file);
+  std::fclose(it->second.file);
   table().erase(it);
 }
 
@@ -65,19 +128,35 @@ void rewind_unit(int unit) {
 }
 
 void flush_unit(int unit) {
-  if (std::FILE* f = stream_of(unit)) std::fflush(f);
+  if (unit == kConsoleUnit || unit == kNoteUnit) {
+    std::fflush(stream_of(unit));
+    return;
+  }
+  bool must_stop = false;
+  if (!flush_checked(unit, must_stop) && must_stop) stop();
 }
 
-void flush_all_units() {
-  for (auto& [unit, u] : table()) std::fflush(u.file);
+bool flush_all_units() {
+  bool ok = true, must_stop = false;
+  // The error file last, so that it can take the others' failures.
+  std::vector<int> units;
+  for (auto& [unit, u] : table()) {
+    if (unit != kErrorUnit) units.push_back(unit);
+  }
+  units.push_back(kErrorUnit);
+  for (int unit : units) ok = flush_checked(unit, must_stop) && ok;
   std::fflush(stdout);
   std::fflush(stderr);
+  return ok;
 }
 
-void close_all_units() {
-  while (!table().empty()) close_unit(table().begin()->first);
+bool close_all_units() {
+  bool ok = flush_all_units();
+  for (auto& [unit, u] : table()) std::fclose(u.file);
+  table().clear();
   std::fflush(stdout);
   std::fflush(stderr);
+  return ok && !write_failure_seen;
 }
 
 bool is_open(int unit) { return table().count(unit) != 0; }
@@ -97,8 +176,13 @@ void write_record(int unit, std::string_view record) {
   }
   std::FILE* f = stream_of(unit);
   if (!f) return;
-  std::fwrite(record.data(), 1, record.size(), f);
-  std::fputc('\n', f);
+  errno = 0;
+  if (put_line(f, record)) return;
+  if (f == stdout || f == stderr) {
+    std::clearerr(f);
+    return;
+  }
+  if (report_write_failure(unit, errno ? errno : EIO)) stop();
 }
 
 int read_record(int unit, std::string& record) {
@@ -109,6 +193,8 @@ int read_record(int unit, std::string& record) {
   int c = std::getc(f);
   if (c == EOF) return std::ferror(f) ? EIO : kEndOfFile;
   while (c != EOF && c != '\n') {
+    // A "line" without end (a device, a binary file) must not take all memory.
+    if (record.size() >= kMaxRecordLength) return kRecordTooLong;
     record.push_back(static_cast<char>(c));
     c = std::getc(f);
   }

@@ -24,6 +24,8 @@ inline constexpr int kEndOfFile = -1;
 inline constexpr int kReadValueError = 5010;  // bad character in a field
 inline constexpr int kFormatError = 5006;     // a format that cannot be parsed
 inline constexpr int kNameTooLong = -1;       // a file name we refuse to cut
+inline constexpr int kRecordTooLong = 5016;   // a record beyond kMaxRecordLength
+inline constexpr std::size_t kMaxRecordLength = std::size_t{16} << 20;
 
 enum class OpenStatus { Old, Replace };
 
@@ -32,21 +34,35 @@ enum class OpenStatus { Old, Replace };
 // read; Replace: the file is created or emptied and written. Returns 0 or
 // an I/O status code (errno of the failed open; a directory is refused).
 int open_unit(int unit, std::string_view name, OpenStatus status);
+// Closes a unit; what it had buffered is written first (a failure there
+// is a failed write, below).
 void close_unit(int unit);
 void rewind_unit(int unit);
 void flush_unit(int unit);
-void flush_all_units();
-void close_all_units();
+// Flush and close without stopping, for the program's end: a failure is
+// reported on the console and in the error file, and the result is false.
+bool flush_all_units();
+bool close_all_units();
 bool is_open(int unit);
 bool file_exists(std::string_view name);
 
 // Writes one record (a newline is added). Writing on a unit that is not
-// open is ignored, as is a write that fails once the file system is full.
+// open is ignored. A write, flush or close of a file unit that fails (a
+// full disk, a file size limit, an I/O error) is never passed over:
+// "**** Error on writing <file> <status> <reason>" goes to the console and
+// the error file, the unit is closed with its unwritten rest dropped (so
+// nothing is appended to it later), and the program stops (quorvel::Stop,
+// exit status 1). A failing error file is reported on the console and then
+// dropped; the batch goes on and ends with exit status 1. Failures of the
+// console streams themselves are not reported (there is nowhere to).
 void write_record(int unit, std::string_view record);
+
+// True once a write of any file unit has failed in this program run.
+bool output_failed();
 
 // Reads the next record of a unit opened for reading, without its newline
 // and without the carriage return of a CRLF line. Returns 0, kEndOfFile,
-// or an error status.
+// kRecordTooLong (the record is cut there) or an error status.
 int read_record(int unit, std::string& record);
 
 // Reads the next record as a fixed-length text of `length` characters:

@@ -66,6 +66,19 @@ void FrameChunk::store(int c, std::span<const double> f) {
   }
 }
 
+// Keeps loaded vectors in registers (g++ only; other compilers choose for
+// themselves).
+#if defined(__GNUC__) && !defined(__clang__)
+#define QUORVEL_PIN(on, a, b, c, d) \
+  do {                              \
+    if constexpr (on) asm("" : "+v"(a), "+v"(b), "+v"(c), "+v"(d)); \
+  } while (0)
+#else
+#define QUORVEL_PIN(on, a, b, c, d) \
+  do {                              \
+  } while (0)
+#endif
+
 namespace {
 
 // Eight lanes of doubles: plain IEEE operations lane by lane (no contraction
@@ -76,10 +89,14 @@ constexpr int kBlock = 2 * kLanes;  // values per block
 static_assert(FrameChunk::kPad >= kBlock);
 
 // (Vectors pass by reference: by value their ABI depends on the target.)
-using UnalignedVec = double __attribute__((vector_size(64), aligned(8), may_alias));
-inline const UnalignedVec& lanes(const double* p) {
-  return *reinterpret_cast<const UnalignedVec*>(p);
-}
+// Unaligned loads go through memcpy, which every compiler turns into one
+// unaligned vector load.
+#define lanes(p)                          \
+  ({                                      \
+    Vec lanes_;                           \
+    std::memcpy(&lanes_, (p), sizeof lanes_); \
+    lanes_;                               \
+  })
 inline void store(double* p, const Vec& v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace
@@ -132,7 +149,7 @@ template <bool kPinLoads>
         {
           Vec g3r = lanes(f3r + o), g3i = lanes(f3i + o);
           Vec g4r = lanes(f4r + o), g4i = lanes(f4i + o);
-          if constexpr (kPinLoads) asm("" : "+v"(g3r), "+v"(g3i), "+v"(g4r), "+v"(g4i));
+          QUORVEL_PIN(kPinLoads, g3r, g3i, g4r, g4i);
           const Vec br = a_r * g3r - a_i * g3i;
           const Vec bi = a_r * g3i + a_i * g3r;
           sr0 += br * g4r - bi * g4i;
@@ -141,7 +158,7 @@ template <bool kPinLoads>
         {
           Vec g3r = lanes(f3r + o + kLanes), g3i = lanes(f3i + o + kLanes);
           Vec g4r = lanes(f4r + o + kLanes), g4i = lanes(f4i + o + kLanes);
-          if constexpr (kPinLoads) asm("" : "+v"(g3r), "+v"(g3i), "+v"(g4r), "+v"(g4i));
+          QUORVEL_PIN(kPinLoads, g3r, g3i, g4r, g4i);
           const Vec br = a_r * g3r - a_i * g3i;
           const Vec bi = a_r * g3i + a_i * g3r;
           sr1 += br * g4r - bi * g4i;

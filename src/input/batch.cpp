@@ -1,5 +1,6 @@
 #include "input/batch.hpp"
 
+#include <csignal>
 #include <string>
 
 #include "common/clock.hpp"
@@ -25,7 +26,19 @@ void console_and_error(const A&... items) {
 
 int run_batch() {
   float run_timer = processor_time();
-  open_unit(kErrorUnit, "Quorvel-error.out", OpenStatus::Replace);
+  // A file size limit must fail the write (EFBIG, reported as a failed
+  // write) rather than kill the process without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // A console piped into a program that has gone (quorvel | head) must not
+  // end the batch half-way: its writes fail and are passed over.
+  std::signal(SIGPIPE, SIG_IGN);
+  // The batch can run without its error file (its messages stay on the
+  // console), but it does not end as a success then.
+  bool abandoned = false;
+  if (int status = open_unit(kErrorUnit, "Quorvel-error.out", OpenStatus::Replace); status != 0) {
+    writel(kConsoleUnit, "**** Error on opening Quorvel-error.out ", status);
+    abandoned = true;
+  }
 
   if (!file_exists(kListFile)) {
     writef(kConsoleUnit, "(/)");
@@ -55,7 +68,6 @@ int run_batch() {
   int nruns = count.ierr == 0 ? count.value : 0;
   if (nruns <= 0) stop(0);
 
-  bool abandoned = false;
   for (int irun = 1; irun <= nruns; ++irun) {
     if (int status = read_fixed(kListUnit, 80, line); status != 0) {
       if (status == kEndOfFile) {
@@ -89,7 +101,8 @@ int run_batch() {
     }
     if (!top(run_timer, nruns, irun)) abandoned = true;
   }
-  return abandoned ? 1 : 0;
+  // A failed write of the error file lets the batch go on, but not end as a success.
+  return abandoned || output_failed() ? 1 : 0;
 }
 
 }  // namespace quorvel

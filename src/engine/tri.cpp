@@ -36,10 +36,10 @@ void standardise(std::span<const double> from, const Moments& m, std::span<doubl
 }  // namespace
 
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
-  const double n = rp.N, table = n * std::max(rp.ncols, 1);
-  if (!fits_in_memory(8.0 * (table + 2.0 * n) + engine_bytes(rp))) return false;
+  const double n = rp.N;
+  if (!fits_in_memory(8.0 * (3.0 * n + 4.0 * std::max(rp.ncols, 1)) + engine_bytes(rp))) return false;
   try {
-    arrays.x.assign(static_cast<std::size_t>(table), 0.0);
+    arrays.x.assign(static_cast<std::size_t>(rp.N), 0.0);
     arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
   } catch (const std::bad_alloc&) {
     return false;
@@ -64,8 +64,7 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
   writef(kReportUnit, "(' Format: ',A50)", rp.fmt);
   datc(arrays.x, dates, rp, dated ? 'm' : 'a');
 
-  const std::span<const double> d(arrays.x.data() + static_cast<std::size_t>(rp.icol - 1) * rp.N,
-                                  static_cast<std::size_t>(rp.N));
+  const std::span<const double> d(arrays.x.data(), static_cast<std::size_t>(rp.N));
   // A NaN or an infinity read from the file would make every statistic of
   // the run meaningless.
   if (auto bad = std::find_if(d.begin(), d.end(), [](double v) { return !std::isfinite(v); }); bad != d.end()) {

@@ -11,7 +11,7 @@ namespace quorvel {
 
 // The run's work arrays, sized by the set-up and released after the run.
 struct RunArrays {
-  std::vector<double> x;  // the data table, N x ncols, column-major
+  std::vector<double> x;  // the analysed column of the data table, N values
   std::vector<double> r;  // the series of the test pass (standardised data or residuals)
   FftTable v;             // the transform table of the frame length
   EngineArrays engine;    // the arrays of the pass on the series under test

@@ -1,5 +1,7 @@
 #include "input/datc.hpp"
 
+#include <exception>
+
 #include "common/record_writer.hpp"
 #include "common/row_reader.hpp"
 #include "common/stop.hpp"
@@ -54,13 +56,25 @@ void datc(std::span<double> x, std::vector<std::string>& dates, const RunParamet
       read_failed(status, row - rp.is + 1, rp);
     }
   }
-  std::vector<InputItem> items(static_cast<std::size_t>(rp.ncols) + (mode == 'm' ? 1 : 0));
+  // Each row is read whole into a row of its own; only the analysed column
+  // is kept, so the memory of a run follows the rows that exist, not the
+  // size a header announces.
+  std::vector<double> row;
+  std::vector<InputItem> items;
+  try {
+    row.resize(static_cast<std::size_t>(rp.ncols));
+    items.resize(static_cast<std::size_t>(rp.ncols) + (mode == 'm' ? 1 : 0));
+  } catch (const std::exception&) {
+    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
+    stop();
+  }
   for (long t = 1; t <= n; ++t) {
     std::size_t k = 0;
     if (mode == 'm' && text_first) items[k++] = InputItem{nullptr, &dates[t - 1], 25};
-    for (long j = 1; j <= rp.ncols; ++j) items[k++] = InputItem{&x[(t - 1) + (j - 1) * n], nullptr, 0};
+    for (double& value : row) items[k++] = InputItem{&value, nullptr, 0};
     if (mode == 'm' && !text_first) items[k++] = InputItem{nullptr, &dates[t - 1], 25};
     if (int status = read_formatted(kDataUnit, rp.fmt, items); status != 0) read_failed(status, t, rp);
+    x[t - 1] = row[static_cast<std::size_t>(rp.icol - 1)];
   }
 }
 

@@ -32,13 +32,18 @@ Read read_rows(const std::string& body, const std::string& fmt, int ncols, int i
   rp.is = is;
   rp.ie = ie;
   rp.N = ie - is + 1;
+  // The table column by column, each read as the analysed one.
   Read r;
-  r.x.assign(static_cast<std::size_t>(rp.N * ncols), -99.0);
-  r.dates.assign(mode == 'm' ? rp.N : 1, std::string(25, ' '));
-  try {
-    datc(r.x, r.dates, rp, mode);
-  } catch (const Stop&) {
-    r.x.clear();
+  for (rp.icol = 1; rp.icol <= ncols; ++rp.icol) {
+    std::vector<double> column(static_cast<std::size_t>(rp.N), -99.0);
+    r.dates.assign(mode == 'm' ? rp.N : 1, std::string(25, ' '));
+    try {
+      datc(column, r.dates, rp, mode);
+    } catch (const Stop&) {
+      r.x.clear();
+      break;
+    }
+    r.x.insert(r.x.end(), column.begin(), column.end());
   }
   close_unit(kDataUnit);
   close_unit(kReportUnit);

@@ -40,7 +40,9 @@ TEST(Numread, ReadsBySignBlanksAndDigitCount) {
   for (const Case& c : cases) {
     IntField f = numread("umber", padded(c.text), "= ", 0);
     EXPECT_EQ(f.ierr, c.ierr) << c.text;
-    if (c.ierr == 0) EXPECT_EQ(f.value, c.value) << c.text;
+    if (c.ierr == 0) {
+      EXPECT_EQ(f.value, c.value) << c.text;
+    }
   }
   EXPECT_EQ(numread("R", padded("prewhite with AR(12) "), "()", 0).value, 12);
   // The first occurrence of the key wins, even when its delimiter is far away.
@@ -69,7 +71,9 @@ TEST(Rnumread, ReadsPointDigitsAndLimits) {
   for (const Case& c : cases) {
     RealField f = rnumread("hreshold", padded(c.text), "= ", 0);
     EXPECT_EQ(f.ierr, c.ierr) << c.text;
-    if (c.ierr == 0 && c.value != 0) EXPECT_EQ(f.value, c.value) << c.text;
+    if (c.ierr == 0 && c.value != 0) {
+      EXPECT_EQ(f.value, c.value) << c.text;
+    }
   }
   EXPECT_EQ(rnumread("x", padded("x (2.5)"), "()", 0).value, 2.5f);
   EXPECT_EQ(rnumread("x", padded("x (2.)"), "()", 0).ierr, 3);

@@ -155,8 +155,12 @@ TEST(RunSetup, ControlFileStops) {
     for (const auto& [k, v] : c.changes) control.lines[k] = v;
     Outcome o = run_one(control);
     EXPECT_EQ(o.run.exit_status, 1) << c.name;
-    if (!c.report_tail.empty()) EXPECT_TAIL(o.report, c.report_tail) << c.name;
-    if (!c.console_tail.empty()) EXPECT_TAIL(o.console, c.console_tail) << c.name;
+    if (!c.report_tail.empty()) {
+      EXPECT_TAIL(o.report, c.report_tail) << c.name;
+    }
+    if (!c.console_tail.empty()) {
+      EXPECT_TAIL(o.console, c.console_tail) << c.name;
+    }
     if (c.error_tail.empty()) {
       EXPECT_TRUE(o.error.empty() || c.console_tail.empty()) << c.name << ::testing::PrintToString(o.error);
     } else {
@@ -222,7 +226,9 @@ TEST(RunSetup, DataHeaderStops) {
     if (std::string(c.name) == "Hz header for a kHz run") control.lines["03"] = "Sampling unit =kHz *";
     Outcome o = run_one(control, c.data);
     EXPECT_EQ(o.run.exit_status, 1) << c.name;
-    if (!c.report_tail.empty()) EXPECT_TAIL(o.report, c.report_tail) << c.name;
+    if (!c.report_tail.empty()) {
+      EXPECT_TAIL(o.report, c.report_tail) << c.name;
+    }
     if (std::string(c.name) == "Hz header for a kHz run") {
       ASSERT_GE(o.report.size(), 2u);
       EXPECT_EQ(o.report[o.report.size() - 2],

@@ -37,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rp.ie = rp.nrows;
     if (rp.nrows >= rp.is && rp.nrows <= 2000 && rp.ncols >= 1 && rp.ncols <= 64) {
       rp.N = rp.ie - rp.is + 1;
+      rp.icol = 1 + data[0] % rp.ncols;  // the run set-up guarantees 1 <= icol <= ncols
       bool dated = rp.fmt.find('a') != std::string::npos;
-      std::vector<double> x(static_cast<std::size_t>(rp.N) * rp.ncols);
+      std::vector<double> x(static_cast<std::size_t>(rp.N));
       std::vector<std::string> dates(dated ? rp.N : 1, std::string(25, ' '));
       datc(x, dates, rp, dated ? 'm' : 'a');
       for (const auto& d : dates) {

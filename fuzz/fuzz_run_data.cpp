@@ -60,14 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   if (announces_more_than_it_holds(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1))) return 0;
   fuzz::write_file("x.dat", std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
-  open_unit(kErrorUnit, "Quorvel-error.out", OpenStatus::Replace);
-  const std::string name = std::to_string(data[0] % 4) + ".cnl";
-  if (open_unit(kControlUnit, name, OpenStatus::Old) != 0) __builtin_trap();
-  float run_timer = 0;
-  try {
-    top(run_timer, 1, 1);
-  } catch (const Stop&) {
-  }
-  close_all_units();
+  fuzz::run_control_file(std::to_string(data[0] % 4) + ".cnl");
   return 0;
 }

@@ -9,7 +9,11 @@
 #include <string>
 #include <string_view>
 
-namespace quorvel::fuzz {
+#include "common/stop.hpp"
+#include "common/units.hpp"
+#include "input/top.hpp"
+
+namespace fuzz {
 
 // Moves into a fresh directory under /tmp (kept for the fuzzing session)
 // and sends the console (unit 6) to /dev/null; notes on unit 0 stay on
@@ -20,6 +24,19 @@ inline void enter_work_dir(const char* name) {
   if (!std::getenv("QUORVEL_FUZZ_VERBOSE")) {
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();
   }
+}
+
+// Runs one control file through the run routine, as the batch driver would,
+// and closes every unit afterwards.
+inline void run_control_file(const std::string& name) {
+  quorvel::open_unit(quorvel::kErrorUnit, "Quorvel-error.out", quorvel::OpenStatus::Replace);
+  if (quorvel::open_unit(quorvel::kControlUnit, name, quorvel::OpenStatus::Old) != 0) __builtin_trap();
+  float run_timer = 0;
+  try {
+    quorvel::top(run_timer, 1, 1);
+  } catch (const quorvel::Stop&) {
+  }
+  quorvel::close_all_units();
 }
 
 inline void write_file(const std::string& name, std::string_view content) {
@@ -43,4 +60,4 @@ inline std::string data_body(int rows, int cols) {
   return body;
 }
 
-}  // namespace quorvel::fuzz
+}  // namespace fuzz

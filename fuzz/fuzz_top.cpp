@@ -65,13 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Paths would let a run write outside the working directory.
   if (control.find_first_of("/\\") != std::string_view::npos || too_slow(control)) return 0;
   fuzz::write_file("run.cnl", control);
-  open_unit(kErrorUnit, "Quorvel-error.out", OpenStatus::Replace);
-  if (open_unit(kControlUnit, "run.cnl", OpenStatus::Old) != 0) __builtin_trap();
-  float run_timer = 0;
-  try {
-    top(run_timer, 1, 1);
-  } catch (const Stop&) {
-  }
-  close_all_units();
+  fuzz::run_control_file("run.cnl");
   return 0;
 }

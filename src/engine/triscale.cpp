@@ -8,6 +8,7 @@
 #include "common/record_writer.hpp"
 #include "engine/engine_arrays.hpp"
 #include "stats/cdchi.hpp"
+#include "stats/chi_square_score.hpp"
 #include "stats/p2chi.hpp"
 
 namespace quorvel {
@@ -86,6 +87,17 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   }
 
   const int valid = n - invalid;
+  // The full-precision statistics; a test this pass does not compute keeps
+  // the least extreme score, as its probability keeps a p-value of 1.
+  results.valid = valid;
+  results.zero_sum = static_cast<double>(sum_r + sum_i);
+  results.reversibility_sum = static_cast<double>(sum_i);
+  results.zero_df = 2.0 * valid;
+  results.reversibility_df = valid;
+  results.aliasing_valid = 0;
+  results.aliasing_sum = 0.0;
+  results.aliasing_df = 0.0;
+  results.zero_score = results.reversibility_score = results.aliasing_score = kNoScore;
   if (valid < 12) {
     writef(unit, "(40('*'),/)");
     writef(unit, "(' Valid trispectrum values = ',I1,' < 12')", valid);
@@ -102,6 +114,8 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   for (int j = 0; j < n; ++j) a.tr[j] = p2chi(prepared, static_cast<float>(a.tr[j]), unit);
   cdchi(s, static_cast<float>(2 * valid), results.zero, unit);
   cdchi(static_cast<float>(sum_i), static_cast<float>(valid), results.reversibility, unit);
+  results.zero_score = chi_square_score(results.zero_sum, results.zero_df);
+  results.reversibility_score = chi_square_score(results.reversibility_sum, results.reversibility_df);
 
   // The aliasing values: no taper correction; an invalid one keeps its raw sums.
   int invalid_a = 0;
@@ -124,6 +138,10 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   }
   cdchi(static_cast<float>(sum_ra + sum_ia), static_cast<float>(2 * (p.na - invalid_a)),
         results.aliasing, unit);
+  results.aliasing_valid = p.na - invalid_a;
+  results.aliasing_sum = static_cast<double>(sum_ra + sum_ia);
+  results.aliasing_df = 2.0 * results.aliasing_valid;
+  results.aliasing_score = chi_square_score(results.aliasing_sum, results.aliasing_df);
 }
 
 void scalu(EngineArrays& a, const RunParameters& p, int unit) {

@@ -19,9 +19,11 @@ double scaledet(int k1, int k2, int k3);
 // the stationary values into u and z, and computes lambda-hat and the zero
 // trispectrum, time reversibility and aliasing probabilities into `results`
 // (left as they are when fewer than 12 stationary values are valid; then the
-// low-count lines go to `unit`). Stationary tr then holds noncentral
-// chi-square probabilities and ti phases in degrees; aliasing tr holds
-// squared moduli and ti normalised imaginary parts.
+// low-count lines go to `unit`), with their full-precision sums, degrees of
+// freedom and scores (the least extreme score for a test not computed).
+// Stationary tr then holds noncentral chi-square probabilities and ti phases
+// in degrees; aliasing tr holds squared moduli and ti normalised imaginary
+// parts.
 // With for_report false the phases and the squared-moduli cubes, which
 // only the report and the value files read, are not written.
 void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntaper,

@@ -7,6 +7,7 @@
 #include "engine/p234.hpp"
 #include "engine/t123.hpp"
 #include "engine/triscale.hpp"
+#include "stats/chi_square_score.hpp"
 #include "stats/dcdg.hpp"
 #include "stats/dsort.hpp"
 
@@ -56,6 +57,8 @@ void trisrun(std::span<const double> series, const FftTable& v, const RunParamet
   const double q = p.quant;
   const double zq = (xi[0] - q) / std::sqrt(q * (1.0 - q) / n);
   results.quantile = static_cast<float>(dcdg(zq));
+  results.quantile_z = zq;
+  results.quantile_score = std::isnan(zq) ? kNoScore : zq;
 }
 
 }  // namespace quorvel

@@ -48,20 +48,20 @@ void run_pass(Worker& w, const FftTable& v, const RunParameters& rp, int unit) {
 
 }  // namespace
 
-float share_at_or_below(std::span<const double> resample_pvalues, float observed_pvalue) {
-  const auto count = std::count_if(resample_pvalues.begin(), resample_pvalues.end(),
-                                   [observed_pvalue](double p) { return p <= observed_pvalue; });
-  return static_cast<float>(count) / static_cast<float>(resample_pvalues.size());
+float share_at_or_above(std::span<const double> resample_scores, double observed_score) {
+  const auto count = std::count_if(resample_scores.begin(), resample_scores.end(),
+                                   [observed_score](double score) { return score >= observed_score; });
+  return static_cast<float>(count) / static_cast<float>(resample_scores.size());
 }
 
 ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunParameters& rp,
                         const PassResults& observed, int unit) {
   const int nres = rp.nres;
-  std::array<std::vector<double>, 4> pvalues;  // quantile, zero, reversibility, aliasing
+  std::array<std::vector<double>, 4> scores;  // quantile, zero, reversibility, aliasing
   std::vector<Worker> workers;
   const int wanted = std::min(worker_threads(), nres);
   try {
-    for (auto& p : pvalues) p.resize(static_cast<std::size_t>(nres));
+    for (auto& p : scores) p.resize(static_cast<std::size_t>(nres));
     workers.reserve(static_cast<std::size_t>(wanted));
     // Each worker needs a full set of engine arrays; with less memory the
     // bootstrap runs on fewer threads, with the same results.
@@ -77,7 +77,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
     }
   } catch (const std::bad_alloc&) {
   }
-  if (workers.empty() || pvalues[3].size() != static_cast<std::size_t>(nres)) no_work_space(unit);
+  if (workers.empty() || scores[3].size() != static_cast<std::size_t>(nres)) no_work_space(unit);
 
   const int threads = static_cast<int>(workers.size());
   for (int first = 0; first < nres; first += threads) {
@@ -92,19 +92,20 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
       for (const CapturedRecord& m : w.messages) write_record(m.unit, m.text);
       if (w.failure) std::rethrow_exception(w.failure);
       const std::size_t b = static_cast<std::size_t>(first + i);
-      pvalues[0][b] = 1.0 - static_cast<double>(w.results.quantile);
-      pvalues[1][b] = 1.0 - static_cast<double>(w.results.zero);
-      pvalues[2][b] = 1.0 - static_cast<double>(w.results.reversibility);
-      pvalues[3][b] = 1.0 - static_cast<double>(w.results.aliasing);
+      scores[0][b] = w.results.quantile_score;
+      scores[1][b] = w.results.zero_score;
+      scores[2][b] = w.results.reversibility_score;
+      scores[3][b] = w.results.aliasing_score;
     }
   }
 
-  auto observed_p = [](float c) { return static_cast<float>(1.0 - static_cast<double>(c)); };
+  // Ranked by the full-precision scores: the 32-bit p-values of a strongly
+  // nonlinear series and of its resamples would all be 0 and tie.
   ShuffledPValues s;
-  s.quantile = share_at_or_below(pvalues[0], observed_p(observed.quantile));
-  s.zero = share_at_or_below(pvalues[1], observed_p(observed.zero));
-  s.reversibility = share_at_or_below(pvalues[2], observed_p(observed.reversibility));
-  s.aliasing = share_at_or_below(pvalues[3], observed_p(observed.aliasing));
+  s.quantile = share_at_or_above(scores[0], observed.quantile_score);
+  s.zero = share_at_or_above(scores[1], observed.zero_score);
+  s.reversibility = share_at_or_above(scores[2], observed.reversibility_score);
+  s.aliasing = share_at_or_above(scores[3], observed.aliasing_score);
   return s;
 }
 

@@ -8,11 +8,12 @@
 
 namespace quorvel {
 
-// The share of resample p-values at or below the observed p-value.
-float share_at_or_below(std::span<const double> resample_pvalues, float observed_pvalue);
+// The share of resample scores at or above the observed score (ties count):
+// the share of resamples at least as extreme as the series.
+float share_at_or_above(std::span<const double> resample_scores, double observed_score);
 
 // Runs the test pass on rp.nres shuffled copies of x and returns, for each
-// test, the share of their p-values at or below the observed one. The
+// test, the share of their scores at or above the observed one. The
 // passes work in arrays of their own, so the arrays of the pass on the
 // series under test are left as they are.
 ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunParameters& rp,

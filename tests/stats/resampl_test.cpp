@@ -3,20 +3,39 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
+#include "stats/chi_square_score.hpp"
 #include "stats/dshuf.hpp"
 
 namespace quorvel {
 namespace {
 
-TEST(Bootstrap, ShareOfResamplesAtOrBelowTheObservedPValue) {
-  const std::vector<double> p{0.1, 0.2, 0.2, 0.5, 0.9};
-  EXPECT_EQ(share_at_or_below(p, 0.2f), 0.6f);  // ties count
-  EXPECT_EQ(share_at_or_below(p, 0.05f), 0.0f);  // below every resample
-  EXPECT_EQ(share_at_or_below(p, 0.0f), 0.0f);
-  EXPECT_EQ(share_at_or_below(p, 1.0f), 1.0f);
-  EXPECT_EQ(share_at_or_below(std::vector<double>{0.0, 1.0}, 0.0f), 0.5f);
+TEST(Bootstrap, ShareOfResamplesAtLeastAsExtremeAsTheSeries) {
+  const std::vector<double> scores{-1.0, 0.5, 2.0, 2.0, 40.0};
+  EXPECT_EQ(share_at_or_above(scores, 2.0), 0.6f);  // ties count
+  EXPECT_EQ(share_at_or_above(scores, 41.0), 0.0f);  // beyond every resample
+  EXPECT_EQ(share_at_or_above(scores, -5.0), 1.0f);
+  EXPECT_EQ(share_at_or_above(scores, kNoScore), 1.0f);  // a test the series did not have
+  EXPECT_EQ(share_at_or_above(std::vector<double>{kNoScore, 3.0}, 1.0), 0.5f);
+}
+
+TEST(Bootstrap, ChiSquareScoresRankAcrossDegreesOfFreedom) {
+  // The score is the normal quantile of the upper tail, near enough to rank:
+  // chi-square(10) upper 5 % at 18.307, chi-square(200) at 233.994.
+  EXPECT_NEAR(chi_square_score(18.307, 10), 1.645, 0.01);
+  EXPECT_NEAR(chi_square_score(233.994, 200), 1.645, 0.005);
+  EXPECT_NEAR(chi_square_score(200.0, 200), 0.0, 0.05);
+  // Far beyond where a 32-bit tail probability is 0, it still grows.
+  EXPECT_GT(chi_square_score(5000.0, 200), chi_square_score(4000.0, 200));
+  EXPECT_GT(chi_square_score(4000.0, 200), 30.0);
+  // No degrees of freedom, or no number: the least extreme score, never a NaN.
+  EXPECT_EQ(chi_square_score(0.0, 0.0), kNoScore);
+  EXPECT_EQ(chi_square_score(std::nan(""), 10.0), kNoScore);
+  EXPECT_EQ(chi_square_score(-1.0, 10.0), kNoScore);
+  EXPECT_EQ(chi_square_score(HUGE_VAL, 10.0), -kNoScore);
+  EXPECT_LT(kNoScore, chi_square_score(0.0, 1.0));
 }
 
 TEST(Bootstrap, ShuffleKeepsEveryValueOnce) {

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The notes go to a unit that is not open: written, then dropped.
   IntField i = numread(key, text, delim, kReportUnit);
   RealField r = rnumread(key, text, delim, kReportUnit);
-  if (t.ierr < 0 || t.ierr > 3 || i.ierr < 0 || i.ierr > 4 || r.ierr < 0 || r.ierr > 5) __builtin_trap();
+  if (t.ierr < 0 || t.ierr > 3 || i.ierr < 0 || i.ierr > 6 || r.ierr < 0 || r.ierr > 6) __builtin_trap();
   int value = 7;
   number(text, static_cast<int>(text.size() % 9), value);
   return 0;

@@ -38,6 +38,15 @@ std::string_view rest(std::string_view text, std::size_t p) {
   return p < text.size() ? text.substr(p) : std::string_view{};
 }
 
+// Whether the characters that are converted are all digits: a value is never
+// formed from a stray character (1.5 in an integer field, a "*" run in).
+bool all_digits(std::string_view chars) {
+  for (char c : chars) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void number(std::string_view chars, int nd, int& value) {
@@ -82,6 +91,10 @@ IntField numread(std::string_view key, std::string_view text, std::string_view d
     f.ierr = 4;
     return f;
   }
+  if (!all_digits(text.substr(p, static_cast<std::size_t>(nd)))) {
+    f.ierr = 6;
+    return f;
+  }
   int v = 0;
   number(text.substr(p), static_cast<int>(nd), v);
   f.value = sign * v;
@@ -105,8 +118,6 @@ RealField rnumread(std::string_view key, std::string_view text, std::string_view
     f.ierr = 5;
     return f;
   }
-  int whole = 0;
-  if (ni > 0) number(text.substr(p), static_cast<int>(ni), whole);
 
   // The nine characters after the point; a blank right after it reads as 0.
   std::string after(rest(text, point + 1).substr(0, 9));
@@ -123,6 +134,12 @@ RealField rnumread(std::string_view key, std::string_view text, std::string_view
     f.ierr = 5;
     return f;
   }
+  if (!all_digits(text.substr(p, ni)) || !all_digits(std::string_view(after).substr(0, nf))) {
+    f.ierr = 6;
+    return f;
+  }
+  int whole = 0;
+  if (ni > 0) number(text.substr(p), static_cast<int>(ni), whole);
   int fraction = 0;
   number(after, static_cast<int>(nf), fraction);
   double scale = 1;

@@ -4,7 +4,8 @@
 // first delimiter and reports an error code; none of them stops.
 //   0 found, 1 key not in the text, 2 no first delimiter after the key,
 //   3 empty or unterminated value, 4 too long (integer) or no point (real),
-//   5 too many digits (real).
+//   5 too many digits (real), 6 a character other than 0-9 among the
+//   digits converted (checked after all the other codes).
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,8 @@ IntField numread(std::string_view key, std::string_view text, std::string_view d
 RealField rnumread(std::string_view key, std::string_view text, std::string_view delim, int note_unit);
 
 // The digit conversion of the numeric readers, for nd = 1 ... 7; the
-// characters are not checked to be digits. Other nd leave `value` as it is.
+// characters are not checked to be digits (the readers check them first).
+// Other nd leave `value` as it is.
 void number(std::string_view chars, int nd, int& value);
 
 }  // namespace quorvel

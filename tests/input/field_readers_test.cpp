@@ -32,7 +32,11 @@ TEST(Numread, ReadsBySignBlanksAndDigitCount) {
       {"Column Number =  12 *", 0, 12},  // two blanks after "=" are skipped
       {"Column Number =   12 *", 3, 0},  // three are not
       {"Column Number = -5 ", 0, -5},
-      {"Column Number = 1.5 ", 0, 85},  // no digit check: "." counts -2
+      {"Column Number = 1.5 ", 6, 0},  // a point among the digits
+      {"Column Number = 1x ", 6, 0},
+      {"Column Number = 1*end = 0 ", 6, 0},  // a value run into the next segment
+      {"Column Number = --5 ", 6, 0},
+      {"Column Number = 12345x78 ", 4, 0},  // the length is checked first
       {"Column Number = 1234567 ", 0, 1234567},
       {"Column Number = 12345678 ", 4, 0},
       {"Column Number = ", 3, 0},
@@ -66,7 +70,13 @@ TEST(Rnumread, ReadsPointDigitsAndLimits) {
       {"threshold = 12345678.0 ", 5, 0},
       {"threshold = 5 ", 4, 0},
       {"threshold = 5 width = 2.0 ", 5, 0},  // the point of a later value is found
-      {"threshold = 5 w = 2.0 ", 0, 0},      // ... and read into this one
+      {"threshold = 5 w = 2.0 ", 6, 0},      // ... but the characters before it are no digits
+      {"threshold = 1a.5 ", 6, 0},
+      {"threshold = 1.5x ", 6, 0},
+      {"threshold = 0.8\t* ", 6, 0},  // a tab is no delimiter
+      {"threshold = 0.5* ", 6, 0},
+      {"threshold = 1.5.2 ", 6, 0},
+      {"threshold = 1x.1234567 ", 5, 0},  // the digit counts are checked first
   };
   for (const Case& c : cases) {
     RealField f = rnumread("hreshold", padded(c.text), "= ", 0);
@@ -77,6 +87,7 @@ TEST(Rnumread, ReadsPointDigitsAndLimits) {
   }
   EXPECT_EQ(rnumread("x", padded("x (2.5)"), "()", 0).value, 2.5f);
   EXPECT_EQ(rnumread("x", padded("x (2.)"), "()", 0).ierr, 3);
+  EXPECT_EQ(rnumread("x", padded("x (2.a)"), "()", 0).ierr, 6);
 }
 
 TEST(Number, ConvertsUpToSevenCharacters) {

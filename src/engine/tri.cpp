@@ -69,8 +69,10 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
   // the run meaningless.
   if (auto bad = std::find_if(d.begin(), d.end(), [](double v) { return !std::isfinite(v); }); bad != d.end()) {
     const int t = static_cast<int>(bad - d.begin()) + 1;
+    // Named by its file, as the control file gives it: one batch reads many.
+    const std::string file = rp.datafile.substr(0, rp.datafile.find_last_not_of(' ') + 1);
     for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) {
-      writel(unit, "Datum ", rp.is + t - 1, " of column ", rp.icol, " is not a finite number");
+      writel(unit, "Datum ", rp.is + t - 1, " of column ", rp.icol, " of ", file, " is not a finite number");
     }
     stop();
   }

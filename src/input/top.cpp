@@ -434,6 +434,10 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
          {rp.nres});
     rp.nres = 0;
   }
+  if (rp.iar == 0 && rp.nres > 0) {
+    // The resamples shuffle the AR residuals: without them there is no bootstrap, and the user is told.
+    to_f(kAll, "(/,2X,'Bootstrap is turned off without AR prewhitening',/,' Resamples = ',I7)", {rp.nres});
+  }
   if (rp.iar == 0) rp.nres = 0;
 
   RealField quantile = rnumread("ntile", text, "= ", kNoteUnit);

@@ -113,6 +113,13 @@ TEST(RunSetup, ControlFileStops) {
        {"Upper frequency of band 200.0 < lower frequency 300.0", "Check to see the (fl,fu) units are Hz"}, {}},
       {"start with a capital", {{"10", "Start = 1 *"}},
        {"Error 1 in read of start datum", "start"}, {"Error 1 in read of start datum", "start"}, {}},
+      {"start run into the next line", {{"10", "start =1*"}},
+       {"Error 6 in read of start datum", "start"}, {"Error 6 in read of start datum", "start"}, {}},
+      {"column with a point", {{"02", "Column number = 1.5 *"}},
+       {"ERROR reading use column number 0"}, {"ERROR reading use column number 0"},
+       {"ERROR reading use column number 0"}},
+      {"quantile ended by a tab", {{"13", "Quantile = 0.8\t*"}},
+       {"Error 6 in read of quantile"}, {"Error 6 in read of quantile"}, {"Error 6 in read of quantile"}},
       {"start below 1", {{"10", "start = 0 *"}}, {"IS in CNL file is < 1 0"}, {"IS in CNL file is < 1 0"}, {}},
       {"end before start", {{"10", "start = 9 *"}, {"11", "end = 5 *"}},
        {"IE < IS in CNL file 9 5"}, {"IE < IS in CNL file 9 5"}, {}},
@@ -220,6 +227,10 @@ TEST(RunSetup, DataHeaderStops) {
        {"Error in reading the sampling rate of the data", "Error number for rnumread = 1"}},
       {"rows missing", "t\ncolumns = 2 rate = 1.0 unit=Hz format =(f5.1)\n",
        {"Error in reading the no. of rows of the data file", "Error number for rnumread = 1"}},
+      {"rows with a letter", "t\nrows = 1O0 columns = 2 rate = 1.0 unit=Hz format =(f5.1)\n",
+       {"Error in reading the no. of rows of the data file", "Error number for rnumread = 6"}},
+      {"rate with a letter", data_file(10, "rate = 1000.o unit=Hz format =(2f10.3)"),
+       {"Error in reading the sampling rate of the data", "Error number for rnumread = 1"}},
   };
   for (const Case& c : cases) {
     Control control;
@@ -262,8 +273,9 @@ TEST(RunSetup, DataThatAreNotFiniteNumbersStop) {
   data.replace(data.find('\n', data.find('\n') + 1) + 1, 10, "       NaN");
   Outcome o = run_one(Control(), data);
   EXPECT_EQ(o.run.exit_status, 1);
-  EXPECT_TAIL(o.error, "Datum 1 of column 1 is not a finite number");
-  EXPECT_TAIL(o.report, "Datum 1 of column 1 is not a finite number");
+  EXPECT_TAIL(o.error, "Datum 1 of column 1 of d.dat is not a finite number");
+  EXPECT_TAIL(o.report, "Datum 1 of column 1 of d.dat is not a finite number");
+  EXPECT_TAIL(o.console, "Datum 1 of column 1 of d.dat is not a finite number");
 }
 
 TEST(RunSetup, ConstantSeriesWithPrewhiteningPrintsNoNaN) {
@@ -323,6 +335,26 @@ TEST(RunSetup, BootstrapNoticeAndSizingLines) {
   // M = 16 for 1000 Hz and 62.5 Hz: the band 1..8.
   EXPECT_TRUE(contains(o.report, "Stationary Trispectrum Values for k3 > 0 = 16"));
   EXPECT_TRUE(contains(o.report, "Condition for Consistency of Estimates is Violated - e =0.44444"));
+}
+
+TEST(RunSetup, BootstrapWithoutPrewhiteningIsReported) {
+  Control c;
+  c.lines["12"] = "Resamples = 200 *";
+  Outcome o = run_one(c);
+  EXPECT_EQ(o.run.exit_status, 0);
+  const Lines note{"", "Bootstrap is turned off without AR prewhitening", "Resamples = 200"};
+  for (const Lines* lines : {&o.report, &o.console, &o.error}) {
+    EXPECT_NE(std::search(lines->begin(), lines->end(), note.begin(), note.end()), lines->end())
+        << ::testing::PrintToString(*lines);
+  }
+  EXPECT_TRUE(std::none_of(o.report.begin(), o.report.end(),
+                           [](const std::string& l) { return l.find("Shuffled") != std::string::npos; }));
+
+  c.lines["12"] = "Resamples = 0 *";  // none asked for: nothing to say
+  o = run_one(c);
+  for (const Lines* lines : {&o.report, &o.console, &o.error}) {
+    for (const std::string& l : *lines) EXPECT_EQ(l.find("Bootstrap"), std::string::npos) << l;
+  }
 }
 
 

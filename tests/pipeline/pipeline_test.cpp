@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -164,25 +166,68 @@ TEST(Pipeline, ExampleBatchAgreesWithItsNotes) {
   const std::string nonlinearity = "quantile trispectrum", reversibility = "time reversibility",
                     zero = "zero trispectrum", aliasing = "aliasing";
 
-  Lines white = lines_of(dir.read("white_Quorvel.out"));  // Gaussian: nothing rejects
-  for (const auto& test : {nonlinearity, reversibility, zero, aliasing}) EXPECT_GT(p_value(white, test, false), 0.1) << test;
+  const auto all = {nonlinearity, reversibility, zero, aliasing};
+  Lines white = lines_of(dir.read("white_Quorvel.out"));  // Gaussian, e <= 1/3: nothing rejects
+  for (const auto& test : all) EXPECT_GT(p_value(white, test, false), 0.1) << test;
 
-  Lines bilinear = lines_of(dir.read("bilinear_Quorvel.out"));  // nonlinear
-  EXPECT_LT(p_value(bilinear, nonlinearity, true), 0.05);
-  EXPECT_GT(p_value(bilinear, reversibility, true), 0.1);
+  // Nonlinear (and, through the bilinear term, irreversible): every asymptotic
+  // p-value is 0, and so is every shuffled one, however far in the tail.
+  Lines bilinear = lines_of(dir.read("bilinear_Quorvel.out"));
+  for (const auto& test : all) EXPECT_LT(p_value(bilinear, test, true), 0.05) << test;
 
-  Lines linear = lines_of(dir.read("linear_Quorvel.out"));  // linear, non-Gaussian
-  EXPECT_LT(p_value(linear, zero, false), 0.01);
-  EXPECT_GT(p_value(linear, nonlinearity, true), 0.1);
-  EXPECT_GT(p_value(linear, reversibility, true), 0.1);
+  // Linear, non-Gaussian: the asymptotic tests reject, the shuffled ones do not.
+  Lines linear = lines_of(dir.read("linear_Quorvel.out"));
+  for (const auto& test : all) {
+    EXPECT_LT(p_value(linear, test, false), 0.01) << test;
+    EXPECT_GT(p_value(linear, test, true), 0.1) << test;
+  }
 
-  Lines irreversible = lines_of(dir.read("irreversible_Quorvel.out"));  // time irreversible
+  Lines irreversible = lines_of(dir.read("irreversible_Quorvel.out"));  // time irreversible, nonlinear
   EXPECT_LT(p_value(irreversible, reversibility, true), 0.05);
-  EXPECT_GT(p_value(irreversible, zero, true), 0.1);
+  EXPECT_LT(p_value(irreversible, nonlinearity, true), 0.05);
 
   Lines sunspots = lines_of(dir.read("sunspots_Quorvel.out"));  // real data, nonlinear
   EXPECT_LT(p_value(sunspots, nonlinearity, true), 0.05);
   EXPECT_GE(p_value(sunspots, reversibility, true), 0.0);
+
+  // Only the sunspot run, too short for e <= 1/3, gets the consistency warning.
+  for (const char* stem : {"white", "bilinear", "linear", "irreversible"}) {
+    EXPECT_LT(find_line(lines_of(dir.read(std::string(stem) + "_Quorvel.out")), "Condition for Consistency"), 0)
+        << stem;
+  }
+  EXPECT_GE(find_line(sunspots, "Condition for Consistency"), 0);
+}
+
+// A strongly nonlinear series whose statistics lie beyond the 32-bit tail:
+// every asymptotic p-value prints as 0, and the series must still rank
+// above its shuffles rather than tie with them.
+TEST(Pipeline, ShuffledPValuesRankSeriesBeyondTheTail) {
+  TempDir dir;
+  std::mt19937 gen(17);
+  std::normal_distribution<double> normal;
+  std::string data = "bilinear\nrows = 4096 columns = 1 rate = 1000.0 unit=Hz format =(f14.6)\n";
+  double x = 0, e_prev = 0;
+  for (int t = -200; t < 4096; ++t) {
+    const double e = normal(gen);
+    x = 0.6 * x + 0.4 * x * e_prev + e;
+    e_prev = e;
+    if (t < 0) continue;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%14.6f\n", x);
+    data += buf;
+  }
+  dir.write("b.dat", data);
+  dir.write("b.cnl", "Data file name =b.dat *\nColumn number = 1 *\nSampling unit =Hz *\n"
+                     "Lower freq = 0.0 *\nUpper freq = 0.0 *\n% taper = 0.0 *\n"
+                     "Resolution bandwidth = 31.25 *\nPrewhiten AR(5) *\np threshold = 0.05 *\n"
+                     "start = 1 *\nend = 0 *\nResamples = 39 *\nQuantile = 0.8 *\n#\n");
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nb.cnl *\n");
+  ASSERT_EQ(dir.run().exit_status, 0);
+  Lines report = lines_of(dir.read("b_Quorvel.out"));
+  for (const char* test : {"quantile trispectrum", "time reversibility", "zero trispectrum", "aliasing"}) {
+    EXPECT_EQ(p_value(report, test, false), 0.0) << test;
+    EXPECT_LT(p_value(report, test, true), 0.05) << test;
+  }
 }
 
 TEST(Pipeline, ReportsAreDeterministicAndThreadCountDoesNotMatter) {

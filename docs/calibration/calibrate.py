@@ -305,8 +305,9 @@ def tables(results, replicates):
                     row.append(cell(sum(1 for v in usable if v < LEVEL), len(usable)))
                 out.append("| " + " | ".join(row) + " |")
         out.append("")
-    out.append("**Void Shuffled p-values**: share of runs, in %, whose Shuffled p-value is 1.0000 while "
-               "the asymptotic p-value is 0.00000 (settings a / b / c)")
+    out.append("**Shuffled p-values beyond the 32-bit tail**: of the runs whose asymptotic p-value is "
+               "0.00000, the share, in %, whose Shuffled p-value is below {:.2f}, with the number of such runs "
+               "in brackets (settings a / b / c; - where there is none)".format(LEVEL))
     out.append("")
     out.append("| series | " + " | ".join(label for _, label in TESTS) + " |")
     out.append("|---|" + "---:|" * len(TESTS))
@@ -316,8 +317,9 @@ def tables(results, replicates):
             shares = []
             for setting, _, _, _, _ in SETTINGS:
                 runs = [pv for k, s, _, pv, _ in results if k == key and s == setting]
-                void = sum(1 for pv in runs if pv.get((test, False)) == 0.0 and pv.get((test, True)) == 1.0)
-                shares.append("{:.0f}".format(100.0 * void / len(runs)) if runs else "-")
+                zero = [pv for pv in runs if pv.get((test, False)) == 0.0 and pv.get((test, True)) is not None]
+                small = sum(1 for pv in zero if pv[(test, True)] < LEVEL)
+                shares.append("{:.0f} ({})".format(100.0 * small / len(zero), len(zero)) if zero else "-")
             row.append(" / ".join(shares))
         out.append("| " + " | ".join(row) + " |")
     return "\n".join(out).rstrip("\n") + "\n"

@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -21,7 +23,31 @@ TempDir::TempDir() {
   fs::create_directories(path_);
 }
 
+namespace {
+
+// With QUORVEL_KEEP_TEST_DIRS set, a temporary directory is copied there
+// before it goes, named after its test, so that the outputs of two builds
+// can be compared file by file.
+void keep_copy(const fs::path& dir) {
+  const char* keep = std::getenv("QUORVEL_KEEP_TEST_DIRS");
+  if (keep == nullptr || *keep == '\0') return;
+  static int kept = 0;
+  std::string name = "outside-a-test";
+  if (const auto* test = ::testing::UnitTest::GetInstance()->current_test_info()) {
+    name = std::string(test->test_suite_name()) + "." + test->name();
+  }
+  for (char& c : name)
+    if (c == '/') c = '_';
+  std::error_code ec;
+  const fs::path to = fs::path(keep) / (name + "-" + std::to_string(kept++));
+  fs::create_directories(to, ec);
+  fs::copy(dir, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+}
+
+}  // namespace
+
 TempDir::~TempDir() {
+  keep_copy(path_);
   std::error_code ec;
   fs::remove_all(path_, ec);
 }
@@ -50,6 +76,13 @@ ProgramRun TempDir::run() const {
   r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   r.out = read(".stdout");
   r.err = read(".stderr");
+  if (std::getenv("QUORVEL_KEEP_TEST_DIRS") != nullptr) {
+    // Kept beside the run's files (a later run of the same directory adds its own).
+    static int runs = 0;
+    std::error_code ec;
+    fs::rename(out, path_ / (".console-" + std::to_string(runs) + ".out"), ec);
+    fs::rename(err, path_ / (".console-" + std::to_string(runs++) + ".err"), ec);
+  }
   fs::remove(out);
   fs::remove(err);
   return r;

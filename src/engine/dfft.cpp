@@ -5,14 +5,14 @@
 
 namespace quorvel {
 
-namespace {
+// The machinery behind cffti and cfftf, kept out of the module's surface.
+namespace detail {
 
 // 2 pi rounded to a 32-bit float, used as a double: the twiddle angles are
 // built from it.
 constexpr double kTwoPi = 6.2831854820251465;
 
-}  // namespace
-
+// Factorisation and twiddles for length n.
 void cffti1(int n, std::span<double> wa, std::vector<int>& factors) {
   static constexpr int kTrial[4] = {3, 4, 2, 5};
   factors.clear();
@@ -67,15 +67,8 @@ void cffti1(int n, std::span<double> wa, std::vector<int>& factors) {
   }
 }
 
-void cffti(int n, FftTable& table) {
-  table.n = n;
-  table.factors.clear();
-  // One pair beyond the 2n values: the last block writes its f = ido pair there.
-  table.twiddles.assign(2 * static_cast<std::size_t>(n) + 2, 0.0);
-  if (n == 1) return;
-  cffti1(n, table.twiddles, table.factors);
-}
-
+// The butterflies of one factor: cc is read as (ido, ip, l1), ch written as
+// (ido, l1, ip), ido counted in doubles; wa* are the twiddle blocks.
 // Arrays below are indexed like the column-major 1-based arrays of the
 // butterflies: CC(i, j, k) with extents (ido, ip, l1), CH(i, k, j) with
 // extents (ido, l1, ip).
@@ -290,6 +283,7 @@ void passf5(int ido, int l1, const double* cc, double* ch, const double* wa1, co
   }
 }
 
+// Any other factor. nac = 1 when the result is in ch, 0 when it is back in cc.
 void passf(int& nac, int ido, int ip, int l1, int idl1, double* cc, double* ch, const double* wa) {
   // cc is read as CC(ido, ip, l1) and rewritten as C1(ido, l1, ip) and
   // C2(idl1, ip); ch is written as CH(ido, l1, ip) and CH2(idl1, ip).
@@ -390,6 +384,7 @@ void passf(int& nac, int ido, int ip, int l1, int idl1, double* cc, double* ch, 
   }
 }
 
+// The passes of every factor in list order, alternating c and ch.
 void cfftf1(int n, double* c, double* ch, const double* wa, const std::vector<int>& factors) {
   int na = 0;
   int l1 = 1;
@@ -432,9 +427,20 @@ void cfftf1(int n, double* c, double* ch, const double* wa, const std::vector<in
   for (int i = 0; i < 2 * n; ++i) c[i] = ch[i];
 }
 
+}  // namespace detail
+
+void cffti(int n, FftTable& table) {
+  table.n = n;
+  table.factors.clear();
+  // One pair beyond the 2n values: the last block writes its f = ido pair there.
+  table.twiddles.assign(2 * static_cast<std::size_t>(n) + 2, 0.0);
+  if (n == 1) return;
+  detail::cffti1(n, table.twiddles, table.factors);
+}
+
 void cfftf(const FftTable& table, std::span<double> x, std::span<double> scratch) {
   if (table.n == 1) return;
-  cfftf1(table.n, x.data(), scratch.data(), table.twiddles.data(), table.factors);
+  detail::cfftf1(table.n, x.data(), scratch.data(), table.twiddles.data(), table.factors);
 }
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "common/stop.hpp"
 
@@ -167,7 +168,9 @@ bool file_exists(std::string_view name) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
-void capture_records(std::vector<CapturedRecord>* buffer) { capture_buffer = buffer; }
+std::vector<CapturedRecord>* capture_records(std::vector<CapturedRecord>* buffer) {
+  return std::exchange(capture_buffer, buffer);
+}
 
 void write_record(int unit, std::string_view record) {
   if (capture_buffer) {

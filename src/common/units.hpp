@@ -71,10 +71,25 @@ int read_fixed(int unit, std::size_t length, std::string& text);
 
 // Redirects the records written by this thread into a buffer (used by
 // worker threads so that their messages land in order). nullptr ends it.
+// Returns the buffer that was capturing before.
 struct CapturedRecord {
   int unit;
   std::string text;
 };
-void capture_records(std::vector<CapturedRecord>* buffer);
+std::vector<CapturedRecord>* capture_records(std::vector<CapturedRecord>* buffer);
+
+// Captures this thread's records into `buffer` while it lives; however the
+// scope is left (a stop included), the capture that was there before comes
+// back, so no writer is left pointing at a buffer that is gone.
+class RecordCapture {
+ public:
+  explicit RecordCapture(std::vector<CapturedRecord>& buffer) : before_(capture_records(&buffer)) {}
+  ~RecordCapture() { capture_records(before_); }
+  RecordCapture(const RecordCapture&) = delete;
+  RecordCapture& operator=(const RecordCapture&) = delete;
+
+ private:
+  std::vector<CapturedRecord>* before_;
+};
 
 }  // namespace quorvel

@@ -12,6 +12,7 @@
 #include "ar/dcholsl.hpp"
 #include "ar/dfar.hpp"
 #include "common/units.hpp"
+#include "support/message_capture.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel {
@@ -48,21 +49,15 @@ std::vector<double> ar_series(int n, const std::vector<std::pair<int, double>>& 
   return out;
 }
 
-struct Captured {
-  std::vector<CapturedRecord> records;
-  Captured() { capture_records(&records); }
-  ~Captured() { capture_records(nullptr); }
-};
-
 TEST(Dfar, KeepsLagsOneAndThreeOfFiveThroughASecondPass) {
   const int n = 2000;
   const std::vector<double> x = ar_series(n, {{1, 0.5}, {3, 0.3}}, 12);
   std::vector<double> e(n, -1.0);
   ArFit fit;
   {
-    Captured quiet;
+    testing::MessageCapture quiet;
     fit = dfar(x, 5, 0.05f, e, kReportUnit);
-    EXPECT_TRUE(quiet.records.empty());
+    EXPECT_TRUE(quiet.records().empty());
   }
   ASSERT_EQ(fit.k, 2);
   EXPECT_EQ(fit.lags[0], 1);
@@ -134,43 +129,43 @@ TEST(Dfar, OrderUpToHalfTheSeries) {
   const std::vector<double> x = noise(20, 9);
   std::vector<double> e(21);
   {
-    Captured c;
+    testing::MessageCapture c;
     dfar(x, 10, 0.05f, e, kReportUnit);  // p = n/2 is accepted
-    for (const auto& r : c.records) EXPECT_EQ(r.text.find("n/2"), std::string::npos);
+    for (const auto& r : c.records()) EXPECT_EQ(r.text.find("n/2"), std::string::npos);
   }
   const std::vector<double> y = noise(21, 9);
-  Captured c;
+  testing::MessageCapture c;
   const ArFit fit = dfar(y, 11, 0.05f, e, kReportUnit);
   EXPECT_EQ(fit.k, 0);
-  ASSERT_EQ(c.records.size(), 2u);
-  EXPECT_EQ(c.records[0].unit, kReportUnit);
-  EXPECT_EQ(c.records[1].unit, kConsoleUnit);
-  EXPECT_EQ(squeeze(c.records[0].text), "p in AR(p) 11 > n/2 10 n = 21");
-  EXPECT_EQ(c.records[1].text, c.records[0].text);
+  ASSERT_EQ(c.records().size(), 2u);
+  EXPECT_EQ(c.records()[0].unit, kReportUnit);
+  EXPECT_EQ(c.records()[1].unit, kConsoleUnit);
+  EXPECT_EQ(squeeze(c.records()[0].text), "p in AR(p) 11 > n/2 10 n = 21");
+  EXPECT_EQ(c.records()[1].text, c.records()[0].text);
 }
 
 TEST(Dfar, OrderBelowOneIsRefused) {
   std::vector<double> x(10, 1.0), e(10);
-  Captured c;
+  testing::MessageCapture c;
   EXPECT_EQ(dfar(x, 0, 0.05f, e, kReportUnit).k, 0);
-  ASSERT_EQ(c.records.size(), 2u);
-  EXPECT_EQ(squeeze(c.records[0].text), "p in AR(p) 0 < 1");
+  ASSERT_EQ(c.records().size(), 2u);
+  EXPECT_EQ(squeeze(c.records()[0].text), "p in AR(p) 0 < 1");
 }
 
 TEST(Dfar, ConstantSeriesFailsTheFactorisationAndEndsWithoutModel) {
   std::vector<double> x(40, 2.5), e(40);
-  Captured c;
+  testing::MessageCapture c;
   const ArFit fit = dfar(x, 3, 0.05f, e, kReportUnit);
   EXPECT_EQ(fit.k, 0);
-  ASSERT_EQ(c.records.size(), 4u);
-  EXPECT_EQ(c.records[0].unit, kReportUnit);
-  EXPECT_EQ(squeeze(c.records[0].text), "DCHOLDC failed, A is not positive definite");
-  EXPECT_EQ(c.records[1].unit, kReportUnit);
-  EXPECT_EQ(squeeze(c.records[1].text), "pi = 3");
-  EXPECT_EQ(c.records[2].unit, kConsoleUnit);
-  EXPECT_EQ(c.records[2].text, c.records[0].text);
-  EXPECT_EQ(c.records[3].unit, kConsoleUnit);
-  EXPECT_EQ(c.records[3].text, c.records[1].text);
+  ASSERT_EQ(c.records().size(), 4u);
+  EXPECT_EQ(c.records()[0].unit, kReportUnit);
+  EXPECT_EQ(squeeze(c.records()[0].text), "DCHOLDC failed, A is not positive definite");
+  EXPECT_EQ(c.records()[1].unit, kReportUnit);
+  EXPECT_EQ(squeeze(c.records()[1].text), "pi = 3");
+  EXPECT_EQ(c.records()[2].unit, kConsoleUnit);
+  EXPECT_EQ(c.records()[2].text, c.records()[0].text);
+  EXPECT_EQ(c.records()[3].unit, kConsoleUnit);
+  EXPECT_EQ(c.records()[3].text, c.records()[1].text);
 }
 
 }  // namespace

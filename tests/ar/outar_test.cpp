@@ -7,6 +7,7 @@
 #include "ar/outar.hpp"
 #include "common/units.hpp"
 #include "support/test_support.hpp"
+#include "support/message_capture.hpp"
 
 namespace quorvel {
 namespace {
@@ -138,10 +139,9 @@ TEST(Outar, NonPositiveStandardErrorSkipsTheBlock) {
 }
 
 TEST(Outar, DegreeAboveTheRootLimitWritesNoRootsTable) {
-  std::vector<CapturedRecord> records;
-  capture_records(&records);
+  testing::MessageCapture capture;
   outar(make_fit({201}, {0.5}, {0.1}), run_in(2, 100.0f), kReportUnit);
-  capture_records(nullptr);
+  const std::vector<CapturedRecord>& records = capture.records();
   ASSERT_EQ(records.size(), 11u);
   EXPECT_EQ(records[9].unit, kReportUnit);  // the empty line after the lag table
   EXPECT_EQ(records[10].unit, kConsoleUnit);

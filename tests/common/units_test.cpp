@@ -3,6 +3,8 @@
 
 #include <cerrno>
 
+#include "common/record_writer.hpp"
+#include "common/stop.hpp"
 #include "common/units.hpp"
 #include "support/test_support.hpp"
 
@@ -52,6 +54,29 @@ TEST(Units, OpenRefusesDirectoriesAndMissingFiles) {
   write_record(kTestUnit, "");
   close_unit(kTestUnit);
   EXPECT_EQ(dir.read("out.txt"), "one\n\n");
+}
+
+// A capture ends however its scope is left, a stop included, and gives the
+// records back to the capture that was there before it.
+TEST(Units, RecordCaptureEndsWithItsScope) {
+  std::vector<CapturedRecord> outer, inner;
+  {
+    RecordCapture keep_outer(outer);
+    writel(kReportUnit, "before");
+    try {
+      RecordCapture keep_inner(inner);
+      writel(kConsoleUnit, "inside");
+      stop();
+    } catch (const Stop&) {
+    }
+    writel(kReportUnit, "after");
+  }
+  EXPECT_EQ(capture_records(nullptr), nullptr);  // nothing is left capturing
+  ASSERT_EQ(outer.size(), 2u);
+  EXPECT_EQ(outer[0].text, " before");
+  EXPECT_EQ(outer[1].text, " after");
+  ASSERT_EQ(inner.size(), 1u);
+  EXPECT_EQ(inner[0].unit, kConsoleUnit);
 }
 
 }  // namespace

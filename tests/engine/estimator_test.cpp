@@ -9,6 +9,7 @@
 #include "common/units.hpp"
 #include "engine/p234.hpp"
 #include "support/test_support.hpp"
+#include "support/message_capture.hpp"
 #include "engine_fixtures.hpp"
 
 namespace quorvel {
@@ -83,14 +84,13 @@ TEST(Estimator, CountMismatchStops) {
   cffti(p.M, v);
   EngineArrays a;
   ASSERT_TRUE(allocate_engine_arrays(p, a));
-  std::vector<CapturedRecord> records;
+  testing::MessageCapture capture;
   p.na -= 1;  // ntr - na no longer counts the stationary values
-  capture_records(&records);
   EXPECT_THROW(p234(testing::gaussian_series(p.N, 3), v, p, a, 0, kReportUnit), Stop);
   p.na += 2;   // the stationary count agrees again,
   p.ntr += 1;  // the total does not
   EXPECT_THROW(p234(testing::gaussian_series(p.N, 3), v, p, a, 0, kReportUnit), Stop);
-  capture_records(nullptr);
+  const std::vector<CapturedRecord>& records = capture.records();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(testing::squeeze(records[0].text), "IT count 3551 /= sr 3550 in p234");
   EXPECT_EQ(testing::squeeze(records[1].text), "Array count 5810 /= ntr 5811 in p234");

@@ -11,6 +11,7 @@
 #include "engine/triscale.hpp"
 #include "engine_fixtures.hpp"
 #include "support/test_support.hpp"
+#include "support/message_capture.hpp"
 
 namespace quorvel {
 namespace {
@@ -99,13 +100,13 @@ TEST(Trisrun, RefusedTaperRunsUntapered) {
   EngineArrays a, b;
   ASSERT_TRUE(allocate_engine_arrays(p, a));
   ASSERT_TRUE(allocate_engine_arrays(p, b));
-  std::vector<CapturedRecord> records;
-  capture_records(&records);
   PassResults refused, plain;
-  trisrun(series, v, p, a, refused, kReportUnit);
-  capture_records(nullptr);
-  ASSERT_FALSE(records.empty());
-  EXPECT_EQ(testing::squeeze(records[0].text), "Taper size 3 > lb/4. Increase data frame 10");
+  {
+    testing::MessageCapture capture;
+    trisrun(series, v, p, a, refused, kReportUnit);
+    ASSERT_FALSE(capture.records().empty());
+    EXPECT_EQ(testing::squeeze(capture.records()[0].text), "Taper size 3 > lb/4. Increase data frame 10");
+  }
   EXPECT_EQ(a.ntaper, 0);
   EXPECT_EQ(a.taperfac, 1.0);
   p.taper = 0.0f;
@@ -122,11 +123,10 @@ TEST(Trisrun, LowCountKeepsEarlierResults) {
   cffti(p.M, v);
   EngineArrays a;
   ASSERT_TRUE(allocate_engine_arrays(p, a));
-  std::vector<CapturedRecord> records;
-  capture_records(&records);
+  testing::MessageCapture capture;
   PassResults r;
   trisrun(std::vector<double>(p.N, 0.0), v, p, a, r, kReportUnit);
-  capture_records(nullptr);
+  const std::vector<CapturedRecord>& records = capture.records();
   EXPECT_EQ(r.zero, 0.0f);
   EXPECT_EQ(r.reversibility, 0.0f);
   EXPECT_EQ(r.aliasing, 0.0f);

@@ -7,7 +7,7 @@
 
 #include "stats/dcdg.hpp"
 #include "stats/dsort.hpp"
-#include "stats/message_capture.hpp"
+#include "support/message_capture.hpp"
 
 namespace quorvel {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/stop.hpp"
-#include "stats/message_capture.hpp"
+#include "support/message_capture.hpp"
 #include "stats/p2chi.hpp"
 
 namespace quorvel {

@@ -1,5 +1,7 @@
 #pragma once
-// Collects the records written while it lives, in place of the units.
+// Collects the records written on this thread while it lives, in place of
+// the units; the capture ends however the test leaves the scope (a stop
+// of the code under test included).
 #include <string>
 #include <vector>
 
@@ -10,8 +12,7 @@ namespace quorvel::testing {
 
 class MessageCapture {
  public:
-  MessageCapture() { capture_records(&records_); }
-  ~MessageCapture() { capture_records(nullptr); }
+  MessageCapture() : capture_(records_) {}
   MessageCapture(const MessageCapture&) = delete;
   MessageCapture& operator=(const MessageCapture&) = delete;
 
@@ -26,6 +27,7 @@ class MessageCapture {
 
  private:
   std::vector<CapturedRecord> records_;
+  RecordCapture capture_;
 };
 
 }  // namespace quorvel::testing

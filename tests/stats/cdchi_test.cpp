@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "stats/cdchi.hpp"
-#include "stats/message_capture.hpp"
+#include "support/message_capture.hpp"
 
 namespace quorvel {
 namespace {

@@ -147,6 +147,8 @@ TEST(Analyse, RefusesBadSettingsAndDataWithTheBatchMessage) {
       {"quantile", with([](Settings& s) { s.quantile = 1.5; }), "not in (0,1)"},
       {"taper", with([](Settings& s) { s.taper = 30; }), "Taper % not in range (0,25)"},
       {"bandwidth", with([](Settings& s) { s.bandwidth = 0.4; }), "Frame length = 3 < 10"},
+      {"bandwidth below 0 (a message of the report only)", with([](Settings& s) { s.bandwidth = -1; }),
+       "Resolution bandwidth < 0"},
       {"AR order", with([](Settings& s) { s.ar_order = -2; }), "AR order"},
       {"start", with([](Settings& s) { s.start = 0; }), "IS in CNL file is < 1"},
       {"end", with([](Settings& s) { s.end = 5000; }), "IE"},

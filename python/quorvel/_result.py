@@ -26,6 +26,14 @@ def _plain(value):
     return value
 
 
+def _edges(axis):
+    """Cell edges around the points of an axis (frequencies, or periods, which are not evenly spaced)."""
+    if axis.size == 1:
+        return np.array([axis[0] - 0.5, axis[0] + 0.5])
+    middle = (axis[:-1] + axis[1:]) / 2.0
+    return np.concatenate([[2.0 * axis[0] - middle[0]], middle, [2.0 * axis[-1] - middle[-1]]])
+
+
 class Result:
     """What one analysis computed.
 
@@ -90,9 +98,8 @@ class Result:
         ceiling = max(ceiling, 3.0)
         for ax, score, name in images:
             if axis.size:
-                extent = (axis[0], axis[-1], axis[0], axis[-1])
-                image = ax.imshow(score, origin="lower", extent=extent, aspect="auto", cmap="magma_r",
-                                  vmin=0.0, vmax=ceiling, interpolation="nearest")
+                edges = _edges(axis)
+                image = ax.pcolormesh(edges, edges, score, cmap="magma_r", vmin=0.0, vmax=ceiling)
                 if axis.size > 1 and score.count():
                     ax.contour(axis, axis, score.filled(0.0), levels=[-math.log10(0.05), 2.0],
                                colors=["#1f77b4", "#2ca02c"], linewidths=1.2)
@@ -109,7 +116,6 @@ class Result:
         ax.set_title("Trispectral probabilities")
         ax.set_xlabel("probability (1-Pr)")
         ax.set_ylabel("values")
-        fig.suptitle(" · ".join(f"{name.split()[0]} p = {getattr(self, 'p_' + key):.4f}"
-                                for key, name in _TESTS))
+        fig.suptitle(" · ".join(f"{key} p = {getattr(self, 'p_' + key):.4f}" for key, _ in _TESTS))
         fig.tight_layout()
         return fig

@@ -258,6 +258,11 @@ Result analyse(std::span<const double> series, const Settings& settings) {
       throw Error(message.empty() ? "The run stopped" : message);
     } catch (const std::bad_alloc&) {
       throw Error("Unable to allocate work space for arrays in top");
+    } catch (const Error&) {
+      throw;
+    } catch (const std::exception& e) {
+      // As the batch program reports what it did not foresee; the caller goes on.
+      throw Error(std::string("Unexpected failure: ") + e.what());
     }
   }
 

@@ -101,3 +101,14 @@ def test_bad_data_raise(data, message):
     with pytest.raises(quorvel.QuorvelError) as caught:
         quorvel.analyse(data)
     assert message in str(caught.value)
+
+
+@pytest.mark.parametrize("settings, warning", [
+    (dict(ar_order=3, resamples=5), "Bootstrap is turned off if the number of resamples is less than 11"),
+    (dict(ar_order=3), "No AR lag kept: the tests ran on the standardised data"),
+    (dict(resamples=50), "Bootstrap is turned off without AR prewhitening"),
+    (dict(rate=0.1234567), "rate 0.1234567 is taken as 0.123457"),
+])
+def test_warnings(settings, warning):
+    x = np.random.default_rng(0).standard_normal(3000)
+    assert any(w.startswith(warning) for w in quorvel.analyse(x, **settings).warnings)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,6 +36,11 @@ Settings settings_of(const char* unit, double rate, double bandwidth, int ar, in
 }
 
 // The settings of the example batch's control files.
+Settings with_quantile(Settings s, double q) {
+  s.quantile = q;
+  return s;
+}
+
 const std::vector<Example>& examples() {
   static const std::vector<Example> all = {
       {"white", 1, settings_of("Hz", 1000.0, 31.25, 0, 0)},
@@ -128,6 +134,22 @@ TEST(Analyse, CallsOnTwoThreadsAtOnceGiveTheSerialResults) {
   // A seed of its own gives other shuffles, the same observed p-values.
   EXPECT_EQ(a.p_zero, b.p_zero);
   EXPECT_NE(comparable(a.report), comparable(b.report));
+}
+
+TEST(Analyse, WritesNoFileAndLeavesTheProgramsUnitsAlone) {
+  TempDir dir;
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  std::vector<double> x(4096);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i * i);
+  Settings s;
+  s.ar_order = 2;
+  s.resamples = 11;
+  const Result r = analyse(x, s);
+  EXPECT_THROW(analyse(x, with_quantile(s, 2.0)), Error);
+  std::filesystem::current_path(here);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_FALSE(r.report.empty());
 }
 
 TEST(Analyse, RefusesBadSettingsAndDataWithTheBatchMessage) {

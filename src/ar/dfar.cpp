@@ -8,21 +8,11 @@
 #include "ar/dcholsl.hpp"
 #include "ar/dinverse.hpp"
 #include "common/array_view.hpp"
-#include "common/record_writer.hpp"
+#include "common/send.hpp"
 #include "common/units.hpp"
 #include "stats/cdchi.hpp"
 
 namespace quorvel {
-namespace {
-
-// Each message of the fit goes to the report, then the same to the console.
-template <class... A>
-void tell(int unit, const A&... items) {
-  writel(unit, items...);
-  writel(kConsoleUnit, items...);
-}
-
-}  // namespace
 
 void cr(std::span<const double> x_, int p, ArSystem& sys) {
   const int n = static_cast<int>(x_.size());
@@ -80,10 +70,7 @@ bool ar(std::span<const double> x_, ArSystem& sys, ArFit& fit, int m, float pv,
   const std::span<double> A(sys.A.data(), static_cast<std::size_t>(m) * m);
 
   if (dcholdc(A, m, sys.diag) != 0) {
-    writel(unit, "DCHOLDC failed, A is not positive definite");
-    writel(unit, "pi = ", m);
-    writel(kConsoleUnit, "DCHOLDC failed, A is not positive definite");
-    writel(kConsoleUnit, "pi = ", m);
+    send({unit, kConsoleUnit}, listed("DCHOLDC failed, A is not positive definite"), listed("pi = ", m));
     return false;
   }
   dcholsl(A, m, sys.diag, sys.r, std::span<double>(fit.a.data(), m));
@@ -132,11 +119,11 @@ ArFit dfar(std::span<const double> x, int p, float pv, std::span<double> e, int 
   ArFit fit;
   const int n = static_cast<int>(x.size());
   if (p < 1) {
-    tell(unit, "p in AR(p)", p, " < 1");
+    send({unit, kConsoleUnit}, listed("p in AR(p)", p, " < 1"));
     return fit;
   }
   if (p > n / 2) {
-    tell(unit, "p in AR(p) ", p, " > n/2 ", n / 2, " n = ", n);
+    send({unit, kConsoleUnit}, listed("p in AR(p) ", p, " > n/2 ", n / 2, " n = ", n));
     return fit;
   }
 
@@ -151,7 +138,7 @@ ArFit dfar(std::span<const double> x, int p, float pv, std::span<double> e, int 
     fit.se.assign(p, 0.0);
     fit.lags.resize(p);
   } catch (const std::bad_alloc&) {
-    tell(unit, "Unable to allocate work space for arrays in far");
+    send({unit, kConsoleUnit}, listed("Unable to allocate work space for arrays in far"));
     return ArFit{};
   }
 

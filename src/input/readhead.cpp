@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/record_writer.hpp"
+#include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "input/field_readers.hpp"
@@ -10,17 +10,20 @@
 namespace quorvel {
 namespace {
 
-template <class... A>
-void report_and_console(const A&... items) {
-  writel(kReportUnit, items...);
-  writel(kConsoleUnit, items...);
+// A header entry that cannot be read: its message, the reader's code and a stop.
+template <class Field>
+Field or_stop(Field field, const char* message) {
+  if (field.ierr != 0) {
+    send(kReportAndConsole, listed(message), listed("Error number for rnumread = ", field.ierr));
+    stop();
+  }
+  return field;
 }
 
-void formatted_report_and_console(const char* format, const std::string& header) {
-  for (int unit : {kReportUnit, kConsoleUnit}) {
-    writef(unit, format);
-    writel(unit, header);
-  }
+// A header that disagrees with the control file: the message, the header line and a stop.
+[[noreturn]] void refuse_header(const char* format, const std::string& header) {
+  send(kReportAndConsole, formatted(format), listed(header));
+  stop();
 }
 
 }  // namespace
@@ -29,9 +32,7 @@ void readhead(RunParameters& rp) {
   rewind_unit(kDataUnit);
   std::string header;
   if (read_fixed(kDataUnit, 80, rp.title) != 0 || read_fixed(kDataUnit, 120, header) != 0) {
-    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) {
-      writel(unit, "**** eof in read of data file header");
-    }
+    send(kAllOutputs, listed("**** eof in read of data file header"));
     stop();
   }
 
@@ -42,21 +43,13 @@ void readhead(RunParameters& rp) {
   for (const char* form : {"kHz", "khz", "Khz", "KHz"}) khz = khz || unit_text.find(form) != std::string::npos;
   bool hz = unit_text.find("Hz") != std::string::npos || unit_text.find("hz") != std::string::npos;
   if (!khz && !hz && rp.iunit > 0) {
-    formatted_report_and_console("(/,2X,'ERROR - unit=! is not typed after the format on the data file used')",
-                                 header);
-    stop();
+    refuse_header("(/,2X,'ERROR - unit=! is not typed after the format on the data file used')", header);
   }
 
-  IntField rows = numread("ows", header, "= ", kReportUnit);
-  if (rows.ierr != 0) {
-    report_and_console("Error in reading the no. of rows of the data file");
-    report_and_console("Error number for rnumread = ", rows.ierr);
-    stop();
-  }
-  rp.nrows = rows.value;
+  rp.nrows = or_stop(numread("ows", header, "= ", kReportUnit), "Error in reading the no. of rows of the data file").value;
   IntField cols = numread("olumns", header, "= ", kReportUnit);
   if (cols.ierr != 0) {
-    report_and_console("Error in reading the no. of columns of the data file");
+    send(kReportAndConsole, listed("Error in reading the no. of columns of the data file"));
     stop();
   }
   rp.ncols = cols.value;
@@ -64,41 +57,23 @@ void readhead(RunParameters& rp) {
   if (rp.iunit > 0) {
     RealField rate = rnumread("rate", header, "= ", kReportUnit);
     if (rate.ierr != 0) rate = rnumread("Rate", header, "= ", kReportUnit);
-    if (rate.ierr != 0) {
-      report_and_console("Error in reading the sampling rate of the data");
-      report_and_console("Error number for rnumread = ", rate.ierr);
-      stop();
-    }
-    rp.rate = rate.value;
+    rp.rate = or_stop(rate, "Error in reading the sampling rate of the data").value;
   } else {
-    RealField interval = rnumread("nterval", header, "= ", kReportUnit);
-    if (interval.ierr != 0) {
-      report_and_console("Error in reading the sampling interval of the data");
-      report_and_console("Error number for rnumread = ", interval.ierr);
-      stop();
-    }
-    rp.rate = interval.value;
+    rp.rate = or_stop(rnumread("nterval", header, "= ", kReportUnit), "Error in reading the sampling interval of the data")
+                  .value;
   }
 
-  TextField format = charead("rmat", header, "= ");
-  if (format.ierr != 0) {
-    report_and_console("Error in reading the format from the data file");
-    report_and_console("Error number for rnumread = ", format.ierr);
-    stop();
-  }
-  rp.fmt = format.value;
+  rp.fmt = or_stop(charead("rmat", header, "= "), "Error in reading the format from the data file").value;
 
   if (rp.iunit == 1 && !khz && hz) {
-    formatted_report_and_console(
+    refuse_header(
         "(/,2X,'ERROR - the control file sets the units in kHz but Hz is indicated on line 2 of the data file')",
         header);
-    stop();
   }
   if (rp.iunit == 2 && khz) {
-    formatted_report_and_console(
+    refuse_header(
         "(/,2X,'ERROR - the control file sets the units in Hz but kHz is indicated on line 2 of the data file')",
         header);
-    stop();
   }
 }
 

@@ -8,38 +8,37 @@
 #include "common/stop.hpp"
 #include "common/threads.hpp"
 #include "engine/engine_arrays.hpp"
+#include "engine/grid.hpp"
 
 namespace quorvel {
 
 EstimatorPlan make_estimator_plan(int lo, int hi, int M) {
   EstimatorPlan plan;
   int pos = 0;
-  auto add = [&](int k1, int k2, int length, bool r3, int f3, bool r4, int f4) {
-    if (length <= 0) return;
-    plan.rows.push_back({k1, k2, pos, length, r3, r4, f3, f4});
-    pos += length;
-  };
-  // Stationary, k3 > 0: F3 = X_k3, F4 = X_{M-(k1+k2+k3)} = R_{k1+k2+k3}.
-  for (int k1 = lo; k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2)
-      if (k1 + k2 < hi) add(k1, k2, std::min(k2, hi - k1 - k2) - lo + 1, false, lo, true, k1 + k2 + lo);
-  // Stationary, k3 = -m: F3 = X_{M-m} = R_m, F4 = X_{M-(k1+k2-m)}.
-  for (int k1 = lo; k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2) {
-      const int m0 = std::max(lo, k1 + k2 - hi);
-      add(k1, k2, k2 - m0, true, m0, false, M - k1 - k2 + m0);
+  for_each_grid_row(lo, hi, M, [&](const GridRow& row) {
+    if (row.count <= 0) return;
+    const int k1 = row.k1, k2 = row.k2, first = row.first;
+    auto add = [&](bool r3, int f3, bool r4, int f4) {
+      plan.rows.push_back({k1, k2, pos, row.count, r3, r4, f3, f4});
+      pos += row.count;
+    };
+    switch (row.part) {
+      case GridPart::StationaryPositive:  // F3 = X_k3, F4 = X_{M-(k1+k2+k3)} = R_{k1+k2+k3}
+        add(false, first, true, k1 + k2 + first);
+        plan.stationary = pos;
+        break;
+      case GridPart::StationaryNegative:  // F3 = X_{M-m} = R_m, F4 = X_{M-(k1+k2-m)}
+        add(true, first, false, M - k1 - k2 + first);
+        plan.stationary = pos;
+        break;
+      case GridPart::AliasingPositive:  // F3 = X_k3, F4 = X_{k1+k2+k3}
+        add(false, first, false, k1 + k2 + first);
+        break;
+      case GridPart::AliasingNegative:  // F3 = R_m, F4 = X_{k1+k2-m} = R_{M-k1-k2+m}
+        add(true, first, true, M - k1 - k2 + first);
+        break;
     }
-  plan.stationary = pos;
-  // Aliasing, k3 > 0: F3 = X_k3, F4 = X_{k1+k2+k3}.
-  for (int k1 = lo; k1 <= std::min(hi, M / 6); ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2)
-      add(k1, k2, std::min(k2, hi - k1 - k2) - lo + 1, false, lo, false, k1 + k2 + lo);
-  // Aliasing, k3 = -m: F3 = R_m, F4 = X_{k1+k2-m} = R_{M-k1-k2+m}.
-  for (int k1 = std::max(lo, M / 4); k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2) {
-      const int m0 = std::max(lo, k1 + k2 - hi);
-      add(k1, k2, k2 - m0, true, m0, true, M - k1 - k2 + m0);
-    }
+  });
   plan.total = pos;
   return plan;
 }

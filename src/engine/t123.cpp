@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/grid.hpp"
+
 namespace quorvel {
 
 void t123(std::span<int> t1, std::span<int> t2, std::span<int> t3, int lo, int hi, int M, int ntr) {
@@ -17,19 +19,10 @@ void t123(std::span<int> t1, std::span<int> t2, std::span<int> t3, int lo, int h
     t3[j] = k3;
     ++j;
   };
-  for (int k1 = lo; k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2)
-      if (k1 + k2 < hi)
-        for (int k3 = lo; k3 <= std::min(k2, hi - k1 - k2); ++k3) put(k1, k2, k3);
-  for (int k1 = lo; k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2)
-      for (int m = std::max(lo, k1 + k2 - hi); m <= k2 - 1; ++m) put(k1, k2, -m);
-  for (int k1 = lo; k1 <= std::min(hi, M / 6); ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2)
-      for (int k3 = lo; k3 <= std::min(k2, hi - k1 - k2); ++k3) put(k1, k2, k3);
-  for (int k1 = std::max(lo, M / 4); k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2)
-      for (int m = std::max(lo, k1 + k2 - hi); m <= k2 - 1; ++m) put(k1, k2, -m);
+  for_each_grid_row(lo, hi, M, [&](const GridRow& row) {
+    const int sign = negative_k3(row.part) ? -1 : 1;
+    for (int k = row.first; k < row.first + row.count; ++k) put(row.k1, row.k2, sign * k);
+  });
 }
 
 }  // namespace quorvel

@@ -147,6 +147,13 @@ class FormatParser {
   bool item(std::vector<EditNode>& out, int depth) {
     char c = lex_.peek();
     EditNode node;
+    // The current character is the whole of a node of `kind`: it is taken and the node added.
+    auto take = [&](EditKind kind) {
+      lex_.advance();
+      node.kind = kind;
+      out.push_back(std::move(node));
+      return true;
+    };
     if (c == '\'' || c == '"') {
       auto text = lex_.quoted();
       if (!text) return false;
@@ -155,18 +162,8 @@ class FormatParser {
       out.push_back(std::move(node));
       return true;
     }
-    if (c == '/') {
-      lex_.advance();
-      node.kind = EditKind::Slash;
-      out.push_back(node);
-      return true;
-    }
-    if (c == ':') {
-      lex_.advance();
-      node.kind = EditKind::Colon;
-      out.push_back(node);
-      return true;
-    }
+    if (c == '/') return take(EditKind::Slash);
+    if (c == ':') return take(EditKind::Colon);
     // A leading number: a repeat count, the n of nX or nH, or the k of kP.
     bool negative = false, has_sign = false;
     if (c == '+' || c == '-') {
@@ -184,19 +181,13 @@ class FormatParser {
     c = lex_.peek();
     if (c == 'P') {
       if (!lead) return false;
-      lex_.advance();
-      node.kind = EditKind::Scale;
       node.count = negative ? -*lead : *lead;
-      out.push_back(node);
-      return true;
+      return take(EditKind::Scale);
     }
     if (has_sign) return false;
     if (c == 'X') {
-      lex_.advance();
-      node.kind = EditKind::Skip;
       node.count = lead.value_or(1);
-      out.push_back(node);
-      return true;
+      return take(EditKind::Skip);
     }
     if (c == 'H' && lead) {
       lex_.advance();
@@ -217,12 +208,7 @@ class FormatParser {
       out.push_back(std::move(node));
       return true;
     }
-    if (c == '/') {
-      lex_.advance();
-      node.kind = EditKind::Slash;
-      out.push_back(node);
-      return true;
-    }
+    if (c == '/') return take(EditKind::Slash);
     if (!descriptor(node, lead.has_value())) return false;
     out.push_back(std::move(node));
     return true;
@@ -235,7 +221,7 @@ class FormatParser {
     switch (c) {
       case 'I':
         node.kind = EditKind::Integer;
-        return width(node, true) && optional_digits(node);
+        return width(node, true) && digits(node, false);
       case 'F':
         node.kind = EditKind::Fixed;
         return width(node, true) && digits(node);
@@ -302,15 +288,9 @@ class FormatParser {
     node.width = *w;
     return true;
   }
-  bool digits(EditNode& node) {
-    if (!lex_.accept('.')) return false;
-    auto d = lex_.number();
-    if (!d) return false;
-    node.digits = *d;
-    return true;
-  }
-  bool optional_digits(EditNode& node) {
-    if (!lex_.accept('.')) return true;
+  // The ".d" of a descriptor; without its point, false when it is required.
+  bool digits(EditNode& node, bool required = true) {
+    if (!lex_.accept('.')) return !required;
     auto d = lex_.number();
     if (!d) return false;
     node.digits = *d;

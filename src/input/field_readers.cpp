@@ -47,6 +47,30 @@ bool all_digits(std::string_view chars) {
   return true;
 }
 
+// Where a number's digits start after `key`: past the blanks and the sign.
+struct NumberStart {
+  int ierr = 0;  // the code of find_value
+  std::size_t p = 0;
+  int sign = 1;
+};
+
+NumberStart find_number(std::string_view key, std::string_view text, char open) {
+  NumberStart at;
+  at.ierr = find_value(key, text, open, at.p);
+  if (at.ierr == 0) at.sign = skip_blanks_and_sign(text, at.p);
+  return at;
+}
+
+// The position of c at or after p, or npos.
+std::size_t find_from(std::string_view text, char c, std::size_t p) { return p < text.size() ? text.find(c, p) : npos; }
+
+// A field whose reading ends with code `ierr`.
+template <class Field>
+Field with_code(Field f, int ierr) {
+  f.ierr = ierr;
+  return f;
+}
+
 }  // namespace
 
 void number(std::string_view chars, int nd, int& value) {
@@ -64,37 +88,25 @@ TextField charead(std::string_view key, std::string_view text, std::string_view 
   std::size_t p = 0;
   f.ierr = find_value(key, text, delim[0], p);
   if (f.ierr != 0) return f;
-  std::size_t end = p < text.size() ? text.find(delim[1], p) : npos;
-  if (end == npos || end == p) {
-    f.ierr = 3;
-    return f;
-  }
+  const std::size_t end = find_from(text, delim[1], p);
+  if (end == npos || end == p) return with_code(f, 3);
   std::string_view v = text.substr(p, end - p + 1);  // the value and its closing delimiter
   f.value.replace(0, std::min<std::size_t>(v.size(), 50), v.substr(0, 50));
   return f;
 }
 
 IntField numread(std::string_view key, std::string_view text, std::string_view delim, int note_unit) {
+  const auto [ierr, p, sign] = find_number(key, text, delim[0]);
   IntField f;
-  std::size_t p = 0;
-  f.ierr = find_value(key, text, delim[0], p);
-  if (f.ierr != 0) return f;
-  int sign = skip_blanks_and_sign(text, p);
-  std::size_t end = p < text.size() ? text.find(delim[1], p) : npos;
-  long nd = end == npos ? -1 : static_cast<long>(end - p);
-  if (nd <= 0) {
-    f.ierr = 3;
-    return f;
-  }
+  if (ierr != 0) return with_code(f, ierr);
+  const std::size_t end = find_from(text, delim[1], p);
+  const long nd = end == npos ? -1 : static_cast<long>(end - p);
+  if (nd <= 0) return with_code(f, 3);
   if (nd >= 8) {
     writel(note_unit, "The number ", std::string(rest(text, p)), " > 999999");
-    f.ierr = 4;
-    return f;
+    return with_code(f, 4);
   }
-  if (!all_digits(text.substr(p, static_cast<std::size_t>(nd)))) {
-    f.ierr = 6;
-    return f;
-  }
+  if (!all_digits(text.substr(p, static_cast<std::size_t>(nd)))) return with_code(f, 6);
   int v = 0;
   number(text.substr(p), static_cast<int>(nd), v);
   f.value = sign * v;
@@ -102,21 +114,15 @@ IntField numread(std::string_view key, std::string_view text, std::string_view d
 }
 
 RealField rnumread(std::string_view key, std::string_view text, std::string_view delim, int note_unit) {
+  const auto [ierr, p, sign] = find_number(key, text, delim[0]);
   RealField f;
-  std::size_t p = 0;
-  f.ierr = find_value(key, text, delim[0], p);
-  if (f.ierr != 0) return f;
-  int sign = skip_blanks_and_sign(text, p);
-  std::size_t point = p < text.size() ? text.find('.', p) : npos;
-  if (point == npos) {
-    f.ierr = 4;
-    return f;
-  }
+  if (ierr != 0) return with_code(f, ierr);
+  const std::size_t point = find_from(text, '.', p);
+  if (point == npos) return with_code(f, 4);
   std::size_t ni = point - p;
   if (ni >= 8) {
     writel(note_unit, "The number ", std::string(rest(text, p)), " > 9,999,999");
-    f.ierr = 5;
-    return f;
+    return with_code(f, 5);
   }
 
   // The nine characters after the point; a blank right after it reads as 0.
@@ -125,19 +131,12 @@ RealField rnumread(std::string_view key, std::string_view text, std::string_view
   if (after[0] == ' ') after[0] = '0';
   std::size_t end = after.find(delim[1]);
   long nf = end == npos ? -1 : static_cast<long>(end);
-  if (nf <= 0) {
-    f.ierr = 3;
-    return f;
-  }
+  if (nf <= 0) return with_code(f, 3);
   if (nf >= 7) {
     writel(note_unit, "The number ", after, " > 9,999,999");
-    f.ierr = 5;
-    return f;
+    return with_code(f, 5);
   }
-  if (!all_digits(text.substr(p, ni)) || !all_digits(std::string_view(after).substr(0, nf))) {
-    f.ierr = 6;
-    return f;
-  }
+  if (!all_digits(text.substr(p, ni)) || !all_digits(std::string_view(after).substr(0, nf))) return with_code(f, 6);
   int whole = 0;
   if (ni > 0) number(text.substr(p), static_cast<int>(ni), whole);
   int fraction = 0;

@@ -1,6 +1,7 @@
 #include "stats/dsort.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "common/array_view.hpp"
@@ -54,30 +55,50 @@ void dsort(std::span<int> indx, std::span<const double> x, int n, std::span<cons
   }
 }
 
+bool selection_matches_sort(std::span<const double> x) {
+  return std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v) || (v == 0.0 && std::signbit(v)); });
+}
+
 double fractile_by_selection(std::span<double> x, float level) {
+  double xf = 0.0;
+  fractiles_by_selection(x, std::span<const float>(&level, 1), std::span<double>(&xf, 1));
+  return xf;
+}
+
+void fractiles_by_selection(std::span<double> x, std::span<const float> levels, std::span<double> xf) {
   const int n = static_cast<int>(x.size());
-  const double e = static_cast<double>(n) * static_cast<double>(level);
-  const int k = static_cast<int>(e);
-  const double w = e - k;
-  const int a = std::min(std::max(k, 1), n);
-  const int b = std::min(k + 1, n);
-  std::nth_element(x.begin(), x.begin() + (a - 1), x.end());
-  const double xa = x[a - 1];
-  // After the selection every later entry is at least xa: the next order
-  // statistic is their smallest.
-  const double xb = b == a ? xa : *std::min_element(x.begin() + a, x.end());
-  return (1.0 - w) * xa + w * xb;
+  int fixed = 0;  // x[0, fixed) holds no entry above x[fixed, n)
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    const double e = static_cast<double>(n) * static_cast<double>(levels[i]);
+    const int k = static_cast<int>(e);
+    const double w = e - k;
+    const int a = std::min(std::max(k, 1), n);
+    const int b = std::min(k + 1, n);
+    // Ascending levels only select among the entries not yet below a
+    // selected one; any other level selects over all of x.
+    if (a - 1 < fixed) fixed = 0;
+    std::nth_element(x.begin() + fixed, x.begin() + (a - 1), x.end());
+    fixed = a - 1;
+    const double xa = x[a - 1];
+    // After the selection every later entry is at least xa: the next order
+    // statistic is their smallest.
+    const double xb = b == a ? xa : *std::min_element(x.begin() + a, x.end());
+    xf[i] = (1.0 - w) * xa + w * xb;
+  }
 }
 
 // Index heapsort, ascending; the heap positions are 1-based as in the
-// classic formulation, the entries 0-based positions in x.
-void indexx(int n, std::span<const double> x, std::span<int> indx) {
+// classic formulation, the entries 0-based positions in x. It stops once the
+// last `count` positions hold their final entries: each later step only
+// moves entries ahead of them, so those positions are the full sort's.
+static void heap_index_sort(int n, std::span<const double> x, std::span<int> indx, int count) {
   if (n < 2) {
     if (n == 1) indx[0] = 0;
     return;
   }
   View1<int> ix(indx.data(), n);
   for (int j = 1; j <= n; ++j) ix(j) = j - 1;
+  if (count <= 0) return;
   int l = n / 2 + 1;
   int r = n;
   for (;;) {
@@ -110,7 +131,14 @@ void indexx(int n, std::span<const double> x, std::span<int> indx) {
       }
     }
     ix(i) = t;
+    if (n - r >= count) return;
   }
+}
+
+void indexx(int n, std::span<const double> x, std::span<int> indx) { heap_index_sort(n, x, indx, n); }
+
+void indexx_tail(int n, std::span<const double> x, std::span<int> indx, int count) {
+  heap_index_sort(n, x, indx, count);
 }
 
 }  // namespace quorvel

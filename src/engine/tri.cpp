@@ -109,8 +109,8 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
   const EngineArrays& a = arrays.engine;
   const TrispectralValues values{a.t1, a.t2, a.t3, a.tr, a.ti, a.in};
   outtris(values, shuffled, rp.npos + rp.nneg, rp, results, kReportUnit);
-  wrttris(a.u, rp.lo, rp.ne, rp.k3pos + 1, rp.bw, rp.iunit, kPosUnit);
-  wrttris(a.z, rp.lo, rp.ne, rp.k3neg + 1, rp.bw, rp.iunit, kNegUnit);
+  wrttris(a.u, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kPosUnit);
+  wrttris(a.z, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kNegUnit);
   for (int unit : {kReportUnit, kNegUnit, kPosUnit}) flush_unit(unit);
 }
 

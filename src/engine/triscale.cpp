@@ -44,9 +44,15 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
               PassResults& results, int unit, bool for_report) {
   const int lo = p.lo, ne = p.ne;
   const int n = p.npos + p.nneg;
-  View3<double> u(a.u.data(), ne, ne, p.k3pos + 1);
-  View3<double> z(a.z.data(), ne, ne, p.k3neg + 1);
+  View2<double> u(a.u.data(), ne, ne);
+  View2<double> z(a.z.data(), ne, ne);
   auto S = [&](int k) { return a.sp[k - lo]; };
+  // The planes gather each pair's sum of squared moduli: the values of a
+  // pair come in ascending k3, so each sum is formed in that order from 0.
+  if (for_report) {
+    std::fill(a.u.begin(), a.u.end(), 0.0);
+    std::fill(a.z.begin(), a.z.end(), 0.0);
+  }
 
   const long double kappa = normalising_constant(p.N, p.M);
   const double t2 = taperfac * taperfac;
@@ -61,9 +67,7 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
     const int k4 = -(k1 + k2 + k3);
     double V = scaledet(k1, k2, k3) * S(k1) * S(k2) * S(std::abs(k3)) * S(-k4);
     if (tapered) V = V / taper4;
-    auto cell = [&]() -> double& {
-      return k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1) : z(k1 - lo + 1, k2 - lo + 1, -k3 - lo + 1);
-    };
+    auto pair_sum = [&]() -> double& { return k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1) : z(k1 - lo + 1, k2 - lo + 1); };
     // A variance or a sum that overflowed (absurdly large data) makes the
     // value invalid rather than a NaN in every later statistic.
     const double root = std::sqrt(V);
@@ -75,13 +79,13 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
       a.tr[j] = R * R + I * I;
       if (for_report) {
         a.ti[j] = std::atan2(I, R) * kDegrees;
-        cell() = a.tr[j];
+        pair_sum() += a.tr[j];
       }
     } else {
       ++invalid;
       a.tr[j] = 0.0;
       a.ti[j] = 0.0;
-      if (for_report) cell() = 0.0;
+      if (for_report) pair_sum() += 0.0;
     }
   }
 
@@ -128,36 +132,29 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
 
 void scalu(EngineArrays& a, const RunParameters& p, int unit) {
   const int lo = p.lo, hi = p.hi, ne = p.ne;
-  View3<double> u(a.u.data(), ne, ne, p.k3pos + 1);
-  View3<double> z(a.z.data(), ne, ne, p.k3neg + 1);
-  const int pu = p.k3pos + 1, pz = p.k3neg + 1;
+  View2<double> u(a.u.data(), ne, ne);
+  View2<double> z(a.z.data(), ne, ne);
   for (int j = 1; j <= ne; ++j)
     for (int i = 1; i < j; ++i) {
-      u(i, j, pu) = 0.0;
-      z(i, j, pz) = 0.0;
+      u(i, j) = 0.0;
+      z(i, j) = 0.0;
     }
   auto probability = [&](double s, int terms) {
     float prob = 0.0f;
     if (terms > 0) cdchi(static_cast<float>(s), static_cast<float>(2 * terms), prob, unit);
     return static_cast<double>(prob);
   };
+  // Each pair's sum, left by triscale, becomes its probability; the number
+  // of terms is that of the pair's values on the grid.
   for (int k1 = lo; k1 <= hi; ++k1)
     for (int k2 = lo; k2 <= k1; ++k2) {
-      double s = 0.0;
-      int terms = 0;
-      if (k1 + k2 < hi) {
-        for (int k3 = lo; k3 <= std::min(k2, hi - k1 - k2); ++k3, ++terms)
-          s += u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1);
-      }
-      u(k1 - lo + 1, k2 - lo + 1, pu) = probability(s, terms);
+      const int terms = k1 + k2 < hi ? std::min(k2, hi - k1 - k2) - lo + 1 : 0;
+      u(k1 - lo + 1, k2 - lo + 1) = probability(u(k1 - lo + 1, k2 - lo + 1), std::max(terms, 0));
     }
   for (int k1 = lo; k1 <= hi; ++k1)
     for (int k2 = lo; k2 <= k1; ++k2) {
-      double s = 0.0;
-      int terms = 0;
-      for (int m = std::max(lo, k1 + k2 - hi); m <= k2 - 1; ++m, ++terms)
-        s += z(k1 - lo + 1, k2 - lo + 1, m - lo + 1);
-      z(k1 - lo + 1, k2 - lo + 1, pz) = probability(s, terms);
+      const int terms = k2 - std::max(lo, k1 + k2 - hi);
+      z(k1 - lo + 1, k2 - lo + 1) = probability(z(k1 - lo + 1, k2 - lo + 1), std::max(terms, 0));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "common/array_view.hpp"
 #include "common/record_writer.hpp"
@@ -65,26 +66,35 @@ double fractile_by_selection(std::span<double> x, float level) {
   return xf;
 }
 
+// Puts at each of the ascending, distinct positions `at` of x[from, to) the
+// entry a full sort would put there, splitting the range at the middle one.
+static void select_at(std::span<double> x, std::span<const int> at, int from, int to) {
+  if (at.empty()) return;
+  const std::size_t mid = at.size() / 2;
+  const int p = at[mid];
+  std::nth_element(x.begin() + from, x.begin() + p, x.begin() + to);
+  select_at(x, at.first(mid), from, p);
+  select_at(x, at.subspan(mid + 1), p + 1, to);
+}
+
 void fractiles_by_selection(std::span<double> x, std::span<const float> levels, std::span<double> xf) {
   const int n = static_cast<int>(x.size());
-  int fixed = 0;  // x[0, fixed) holds no entry above x[fixed, n)
+  std::vector<int> a(levels.size()), b(levels.size());
+  std::vector<double> w(levels.size());
+  std::vector<int> at;
   for (std::size_t i = 0; i < levels.size(); ++i) {
     const double e = static_cast<double>(n) * static_cast<double>(levels[i]);
     const int k = static_cast<int>(e);
-    const double w = e - k;
-    const int a = std::min(std::max(k, 1), n);
-    const int b = std::min(k + 1, n);
-    // Ascending levels only select among the entries not yet below a
-    // selected one; any other level selects over all of x.
-    if (a - 1 < fixed) fixed = 0;
-    std::nth_element(x.begin() + fixed, x.begin() + (a - 1), x.end());
-    fixed = a - 1;
-    const double xa = x[a - 1];
-    // After the selection every later entry is at least xa: the next order
-    // statistic is their smallest.
-    const double xb = b == a ? xa : *std::min_element(x.begin() + a, x.end());
-    xf[i] = (1.0 - w) * xa + w * xb;
+    w[i] = e - k;
+    a[i] = std::min(std::max(k, 1), n) - 1;  // 0-based positions of the two order statistics
+    b[i] = std::min(k + 1, n) - 1;
+    at.push_back(a[i]);
+    at.push_back(b[i]);
   }
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  select_at(x, at, 0, n);
+  for (std::size_t i = 0; i < levels.size(); ++i) xf[i] = (1.0 - w[i]) * x[a[i]] + w[i] * x[b[i]];
 }
 
 // Index heapsort, ascending; the heap positions are 1-based as in the

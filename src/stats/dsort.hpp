@@ -24,8 +24,8 @@ bool selection_matches_sort(std::span<const double> x);
 // instead of a full sort; x is reordered. Needs selection_matches_sort(x).
 double fractile_by_selection(std::span<double> x, float level);
 
-// The same for several levels (each 0 < level < 1) into xf; ascending levels
-// share the work of the selections.
+// The same for several levels (each 0 < level < 1) into xf; the selections
+// share their work.
 void fractiles_by_selection(std::span<double> x, std::span<const float> levels, std::span<double> xf);
 
 }  // namespace quorvel

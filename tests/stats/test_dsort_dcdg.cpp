@@ -150,8 +150,8 @@ TEST(Indexx, TailMatchesFullSort) {
   }
 }
 
-// Selection gives the bits of dsort's fractiles, for ascending levels (which
-// share selections) and for levels in any order.
+// Selection gives the bits of dsort's fractiles, for ascending levels and
+// for levels in any order.
 TEST(Dsort, SelectionGivesTheSortsFractiles) {
   const std::vector<float> ascending = {0.001f, 0.01f, 0.05f, 0.10f, 0.25f, 0.50f,
                                         0.75f,  0.90f, 0.95f, 0.99f, 0.999f};

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "common/array_view.hpp"
 #include "common/record_writer.hpp"
+#include "common/units.hpp"
 #include "engine/engine_arrays.hpp"
 #include "stats/cdchi.hpp"
 #include "stats/p2chi.hpp"
@@ -15,6 +20,44 @@ namespace quorvel {
 namespace {
 
 constexpr double kDegrees = 57.2958f;  // the single-precision constant, widened
+
+// Runs part(first, last) over [0, n) in `threads` consecutive parts, the
+// first on the calling thread and the others on threads of their own. The
+// records the other parts write are held and written after the first's, in
+// part order: as one loop over [0, n) writes them.
+template <class Part>
+void in_parts(int n, int threads, Part&& part) {
+  if (threads <= 1 || n < 4096) {
+    part(0, n);
+    return;
+  }
+  auto bound = [&](int k) { return static_cast<int>(static_cast<long long>(n) * k / threads); };
+  std::vector<std::vector<CapturedRecord>> held(static_cast<std::size_t>(threads));
+  std::vector<std::thread> started;
+  int k = 1;
+  for (; k < threads; ++k) {
+    try {
+      started.emplace_back([&, k] {
+        capture_records(&held[k]);
+        part(bound(k), bound(k + 1));
+        capture_records(nullptr);
+      });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  std::exception_ptr failure;
+  try {
+    part(0, bound(1));
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  for (std::thread& t : started) t.join();
+  if (failure) std::rethrow_exception(failure);
+  for (int i = 1; i < k; ++i)
+    for (const CapturedRecord& m : held[i]) write_record(m.unit, m.text);
+  if (k < threads) part(bound(k), n);  // the parts whose thread could not start
+}
 
 }  // namespace
 
@@ -78,15 +121,25 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
       sum_i += I * I;
       a.tr[j] = R * R + I * I;
       if (for_report) {
-        a.ti[j] = std::atan2(I, R) * kDegrees;
+        a.y[j] = R;  // the phase is formed from R and I below
+        a.ti[j] = I;
         pair_sum() += a.tr[j];
       }
     } else {
       ++invalid;
       a.tr[j] = 0.0;
       a.ti[j] = 0.0;
-      if (for_report) pair_sum() += 0.0;
+      if (for_report) {
+        a.y[j] = 0.0;  // a phase of atan2(0, 0) = 0
+        pair_sum() += 0.0;
+      }
     }
+  }
+  const int threads = a.row_threads;
+  if (for_report) {
+    in_parts(n, threads, [&](int first, int last) {
+      for (int j = first; j < last; ++j) a.ti[j] = std::atan2(a.ti[j], a.y[j]) * kDegrees;
+    });
   }
 
   const int valid = n - invalid;
@@ -103,7 +156,9 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   if (lambda <= 0.0f) lambda = 0.0f;
   results.lambda = lambda;
   const P2chiLambda prepared = prepare_p2chi(lambda);
-  for (int j = 0; j < n; ++j) a.tr[j] = p2chi(prepared, static_cast<float>(a.tr[j]), unit);
+  in_parts(n, threads, [&](int first, int last) {
+    for (int j = first; j < last; ++j) a.tr[j] = p2chi(prepared, static_cast<float>(a.tr[j]), unit);
+  });
   cdchi(s, static_cast<float>(2 * valid), results.zero, unit);
   cdchi(static_cast<float>(sum_i), static_cast<float>(valid), results.reversibility, unit);
 

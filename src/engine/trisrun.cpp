@@ -63,7 +63,7 @@ void trisrun(std::span<const double> series, const FftTable& v, const RunParamet
   const float frac[1] = {p.quant};
   double xi[1] = {0.0};
   const std::span<double> y(a.y.data(), static_cast<std::size_t>(n));
-  if (selection_matches_sort(y) && p.quant > 0.0f && p.quant < 1.0f) {
+  if (n > 1 && p.quant > 0.0f && p.quant < 1.0f && selection_matches_sort(y)) {
     // The fractile needs only the two order statistics it interpolates
     // between, found by selection: the same values the index sort gives.
     // The report reads the sort index only where it lists values, at its

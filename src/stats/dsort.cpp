@@ -79,6 +79,7 @@ static void select_at(std::span<double> x, std::span<const int> at, int from, in
 
 void fractiles_by_selection(std::span<double> x, std::span<const float> levels, std::span<double> xf) {
   const int n = static_cast<int>(x.size());
+  if (n < 1) return;
   std::vector<int> a(levels.size()), b(levels.size());
   std::vector<double> w(levels.size());
   std::vector<int> at;

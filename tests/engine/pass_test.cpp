@@ -90,6 +90,25 @@ TEST(Trisrun, TwoPassesOverOneSeriesAgree) {
   EXPECT_TRUE(same_bits(a.sp, b.sp));
 }
 
+// The report pass shares its phases and probabilities out among the
+// engine's threads: any number of them gives the same bits.
+TEST(Trisrun, ThreadCountLeavesTheBits) {
+  const RunParameters p = testing::geometry(128 * 12, 128, 1, 64, 0.0f, 0.8f);
+  const auto series = testing::nonlinear_series(p.N, 3);
+  FftTable v;
+  cffti(p.M, v);
+  EngineArrays a, b;
+  ASSERT_TRUE(allocate_engine_arrays(p, a));
+  ASSERT_TRUE(allocate_engine_arrays(p, b));
+  b.row_threads = 3;
+  PassResults one, three;
+  trisrun(series, v, p, a, one, 6);
+  trisrun(series, v, p, b, three, 6);
+  EXPECT_EQ(std::memcmp(&one, &three, sizeof one), 0);
+  for (auto member : {&EngineArrays::tr, &EngineArrays::ti, &EngineArrays::u, &EngineArrays::z})
+    EXPECT_TRUE(same_bits(a.*member, b.*member));
+}
+
 // A window that dtaper refuses (wider than M/4) leaves the frames untapered
 // instead of tapering with values this pass never computed.
 TEST(Trisrun, RefusedTaperRunsUntapered) {

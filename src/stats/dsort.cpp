@@ -68,13 +68,27 @@ double fractile_by_selection(std::span<double> x, float level) {
 
 // Puts at each of the ascending, distinct positions `at` of x[from, to) the
 // entry a full sort would put there, splitting the range at the middle one.
+// A position next to a selected one takes the extreme of its side, found by
+// a scan rather than a selection.
 static void select_at(std::span<double> x, std::span<const int> at, int from, int to) {
   if (at.empty()) return;
-  const std::size_t mid = at.size() / 2;
+  const std::size_t mid = (at.size() - 1) / 2;
   const int p = at[mid];
   std::nth_element(x.begin() + from, x.begin() + p, x.begin() + to);
-  select_at(x, at.first(mid), from, p);
-  select_at(x, at.subspan(mid + 1), p + 1, to);
+  std::span<const int> left = at.first(mid), right = at.subspan(mid + 1);
+  int left_to = p, right_from = p + 1;
+  if (!left.empty() && left.back() == p - 1) {
+    std::iter_swap(std::max_element(x.begin() + from, x.begin() + p), x.begin() + (p - 1));
+    left = left.first(left.size() - 1);
+    left_to = p - 1;
+  }
+  if (!right.empty() && right.front() == p + 1) {
+    std::iter_swap(std::min_element(x.begin() + p + 1, x.begin() + to), x.begin() + (p + 1));
+    right = right.subspan(1);
+    right_from = p + 2;
+  }
+  select_at(x, left, from, left_to);
+  select_at(x, right, right_from, to);
 }
 
 void fractiles_by_selection(std::span<double> x, std::span<const float> levels, std::span<double> xf) {

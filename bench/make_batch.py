@@ -16,6 +16,7 @@ def main():
     parser.add_argument("--m", type=int, default=256, help="frame length (power of two)")
     parser.add_argument("--ar", type=int, default=5, help="largest AR order, 0 = none")
     parser.add_argument("--resamples", type=int, default=100)
+    parser.add_argument("--rate", type=float, default=1000.0, help="sampling rate (Hz)")
     args = parser.parse_args()
     out = args.out
     os.makedirs(out, exist_ok=True)
@@ -29,10 +30,11 @@ def main():
             values.append(x)
     with open(os.path.join(out, "bilinear.dat"), "w") as f:
         f.write("Bilinear series x(t) = 0.6 x(t-1) + 0.3 x(t-1) e(t-1) + e(t)\n")
-        f.write("rows = {} columns = 1 rate = 1000.0 format =(f12.6) unit=Hz\n".format(args.n))
+        f.write("rows = {} columns = 1 rate = {!r} format =(f12.6) unit=Hz\n".format(args.n, args.rate))
         f.writelines("{:12.6f}\n".format(v) for v in values)
-    # 1000 Hz / M is exact in binary for a power of two M.
-    bandwidth = repr(1000.0 / args.m)
+    # rate / M, exact in binary for a power of two M and a rate of 1024 Hz
+    # (the control file takes at most seven digits).
+    bandwidth = repr(args.rate / args.m)
     with open(os.path.join(out, "bench.cnl"), "w") as f:
         f.write("\n".join([
             "Data file name =bilinear.dat *",

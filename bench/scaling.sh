@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One pass over 262,144 values of the bilinear series (full band, no taper,
+# One pass over 262,144 values of the bilinear series at 1024 Hz (full band, no taper,
 # no prewhitening, no bootstrap) for each frame length M given (default
 # 64 128 256 512 1024): the best and median wall time of `repeats` runs of
 # the whole program, the estimator's share of the CPU samples (with perf,
@@ -22,7 +22,7 @@ echo "| M | wall best (s) | wall median (s) | estimator share of CPU | peak memo
 echo "|---:|---:|---:|---:|---:|"
 for m in "${frames[@]}"; do
   run="$folder/M$m"
-  python3 "$here/make_batch.py" "$run" --n "$n" --m "$m" --ar 0 --resamples 0
+  python3 "$here/make_batch.py" "$run" --n "$n" --m "$m" --ar 0 --resamples 0 --rate 1024
   walls=() peak=0
   for _ in $(seq "$repeats"); do
     (cd "$run" && /usr/bin/time -f "%e %M" -o time.txt "$program" > /dev/null)

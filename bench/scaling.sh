@@ -2,7 +2,7 @@
 # One pass over 262,144 values of the bilinear series at 1024 Hz (full band, no taper,
 # no prewhitening, no bootstrap) for each frame length M given (default
 # 64 128 256 512 1024): the best and median wall time of `repeats` runs of
-# the whole program, the estimator's share of the CPU samples (with perf,
+# the whole program, the processor time (user + system) of the fastest, the estimator's share of the CPU samples (with perf,
 # when it is installed) and the peak memory; then the least-squares slope of
 # log time against log(N M^2) and of log memory against log(M^3).
 #   bench/scaling.sh [program] [folder] [repeats] [M ...]
@@ -18,21 +18,21 @@ n=262144
 mkdir -p "$folder"
 results="$folder/results.txt"
 : > "$results"
-echo "| M | wall best (s) | wall median (s) | estimator share of CPU | peak memory (MB) |"
-echo "|---:|---:|---:|---:|---:|"
+echo "| M | wall best (s) | wall median (s) | CPU of best (s) | estimator share of CPU | peak memory (MB) |"
+echo "|---:|---:|---:|---:|---:|---:|"
 for m in "${frames[@]}"; do
   run="$folder/M$m"
   python3 "$here/make_batch.py" "$run" --n "$n" --m "$m" --ar 0 --resamples 0 --rate 1024
-  walls=() peak=0
+  runs=() peak=0
   for _ in $(seq "$repeats"); do
-    (cd "$run" && /usr/bin/time -f "%e %M" -o time.txt "$program" > /dev/null)
-    read -r wall kib < "$run/time.txt"
-    walls+=("$wall")
+    (cd "$run" && /usr/bin/time -f "%e %U %S %M" -o time.txt "$program" > /dev/null)
+    read -r wall user system kib < "$run/time.txt"
+    runs+=("$wall $(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')")
     (( kib > peak )) && peak=$kib
   done
-  sorted=($(printf '%s\n' "${walls[@]}" | sort -g))
-  best=${sorted[0]}
-  median=${sorted[$(( ${#sorted[@]} / 2 ))]}
+  mapfile -t sorted < <(printf '%s\n' "${runs[@]}" | sort -g)
+  read -r best cpu <<< "${sorted[0]}"
+  read -r median _ <<< "${sorted[$(( ${#sorted[@]} / 2 ))]}"
   share="n/a"
   if command -v perf > /dev/null && (cd "$run" && perf record -q -o perf.data "$program" > /dev/null 2>&1); then
     # The estimator: its row kernels and the frame transforms.
@@ -41,8 +41,8 @@ for m in "${frames[@]}"; do
     rm -f "$run/perf.data" "$run/perf.data.old"
   fi
   mb=$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')
-  echo "| $m | $best | $median | $share | $mb |"
-  echo "$m $best $mb" >> "$results"
+  echo "| $m | $best | $median | $cpu | $share | $mb |"
+  echo "$m $best $mb $cpu" >> "$results"
   rm -f "$run/bilinear.dat"
 done
 # Straight-line fits with an intercept (the fixed cost: reading the data,
@@ -60,6 +60,6 @@ awk -v n="$n" '
       unit, my - b * mx, b, name, (syy > 0 ? sxy * sxy / (sxx * syy) : 1),
       log(y[k, c] / y[k, c - 1]) / log(x[k, c] / x[k, c - 1])
   }
-  { c++; x[1, c] = n * $1 * $1; y[1, c] = $2; x[2, c] = $1 ^ 3; y[2, c] = $3 }
-  END { if (c > 1) { print ""; fit(1, "N M^2", "wall (s)"); fit(2, "M^3", "peak (MB)") } }
+  { c++; x[1, c] = x[3, c] = n * $1 * $1; y[1, c] = $2; x[2, c] = $1 ^ 3; y[2, c] = $3; y[3, c] = $4 }
+  END { if (c > 1) { print ""; fit(1, "N M^2", "wall (s)"); fit(3, "N M^2", "CPU (s)"); fit(2, "M^3", "peak (MB)") } }
 ' "$results"

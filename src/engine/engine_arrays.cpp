@@ -8,9 +8,9 @@ namespace quorvel {
 
 double engine_bytes(const RunParameters& p, bool with_planes) {
   const double ne = p.ne, m = p.M;
-  const double cubes = with_planes ? ne * ne * (2.0 + p.k3pos + p.k3neg) : 0.0;
+  const double planes = with_planes ? 2.0 * ne * ne : 0.0;
   const double chunk = 4.0 * FrameChunk::kFrames * (m + FrameChunk::kPad);
-  return 8.0 * (cubes + chunk + 6.0 * m) + 28.0 * p.ntr + 12.0 * (p.npos + p.nneg) + 64.0 * p.ntr / 8;
+  return 8.0 * (planes + chunk + 6.0 * m) + 28.0 * p.ntr + 12.0 * (p.npos + p.nneg) + 64.0 * p.ntr / 8;
 }
 
 bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a, bool with_planes) {
@@ -32,8 +32,8 @@ bool allocate_engine_arrays(const RunParameters& p, EngineArrays& a, bool with_p
     a.t2.assign(ntr, 0);
     a.t3.assign(ntr, 0);
     if (with_planes) {
-      a.u.assign(ne * ne * static_cast<std::size_t>(p.k3pos + 1), 0.0);
-      a.z.assign(ne * ne * static_cast<std::size_t>(p.k3neg + 1), 0.0);
+      a.u.assign(ne * ne, 0.0);
+      a.z.assign(ne * ne, 0.0);
     }
     a.plan = make_estimator_plan(p.lo, p.hi, p.M);
     a.chunk = FrameChunk(p.M);

@@ -37,7 +37,8 @@ void standardise(std::span<const double> from, const Moments& m, std::span<doubl
 
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
   const double n = rp.N;
-  if (!fits_in_memory(8.0 * (3.0 * n + 4.0 * std::max(rp.ncols, 1)) + engine_bytes(rp))) return false;
+  const double results_block = 12.0 * (static_cast<double>(rp.npos) + rp.nneg);  // outtris' scratch
+  if (!fits_in_memory(8.0 * (3.0 * n + 4.0 * std::max(rp.ncols, 1)) + engine_bytes(rp) + results_block)) return false;
   try {
     arrays.x.assign(static_cast<std::size_t>(rp.N), 0.0);
     arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
@@ -117,8 +118,8 @@ void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   const EngineArrays& a = arrays.engine;
   const TrispectralValues values{a.t1, a.t2, a.t3, a.tr, a.ti, a.in};
   outtris(values, shuffled, rp.npos + rp.nneg, rp, results, kReportUnit);
-  wrttris(a.u, rp.lo, rp.ne, rp.k3pos + 1, rp.bw, rp.iunit, kPosUnit);
-  wrttris(a.z, rp.lo, rp.ne, rp.k3neg + 1, rp.bw, rp.iunit, kNegUnit);
+  wrttris(a.u, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kPosUnit);
+  wrttris(a.z, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kNegUnit);
   for (int unit : {kReportUnit, kNegUnit, kPosUnit}) flush_unit(unit);
   if (outcome) {
     outcome->results = results;

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "common/array_view.hpp"
 #include "common/record_writer.hpp"
+#include "common/units.hpp"
 #include "engine/engine_arrays.hpp"
 #include "stats/cdchi.hpp"
 #include "stats/chi_square_score.hpp"
@@ -16,6 +21,44 @@ namespace quorvel {
 namespace {
 
 constexpr double kDegrees = 57.2958f;  // the single-precision constant, widened
+
+// Runs part(first, last) over [0, n) in `threads` consecutive parts, the
+// first on the calling thread and the others on threads of their own. The
+// records the other parts write are held and written after the first's, in
+// part order: as one loop over [0, n) writes them.
+template <class Part>
+void in_parts(int n, int threads, Part&& part) {
+  if (threads <= 1 || n < 4096) {
+    part(0, n);
+    return;
+  }
+  auto bound = [&](int k) { return static_cast<int>(static_cast<long long>(n) * k / threads); };
+  std::vector<std::vector<CapturedRecord>> held(static_cast<std::size_t>(threads));
+  std::vector<std::thread> started;
+  int k = 1;
+  for (; k < threads; ++k) {
+    try {
+      started.emplace_back([&, k] {
+        capture_records(&held[k]);
+        part(bound(k), bound(k + 1));
+        capture_records(nullptr);
+      });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  std::exception_ptr failure;
+  try {
+    part(0, bound(1));
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  for (std::thread& t : started) t.join();
+  if (failure) std::rethrow_exception(failure);
+  for (int i = 1; i < k; ++i)
+    for (const CapturedRecord& m : held[i]) write_record(m.unit, m.text);
+  if (k < threads) part(bound(k), n);  // the parts whose thread could not start
+}
 
 }  // namespace
 
@@ -45,9 +88,15 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
               PassResults& results, int unit, bool for_report) {
   const int lo = p.lo, ne = p.ne;
   const int n = p.npos + p.nneg;
-  View3<double> u(a.u.data(), ne, ne, p.k3pos + 1);
-  View3<double> z(a.z.data(), ne, ne, p.k3neg + 1);
+  View2<double> u(a.u.data(), ne, ne);
+  View2<double> z(a.z.data(), ne, ne);
   auto S = [&](int k) { return a.sp[k - lo]; };
+  // The planes gather each pair's sum of squared moduli: the values of a
+  // pair come in ascending k3, so each sum is formed in that order from 0.
+  if (for_report) {
+    std::fill(a.u.begin(), a.u.end(), 0.0);
+    std::fill(a.z.begin(), a.z.end(), 0.0);
+  }
 
   const long double kappa = normalising_constant(p.N, p.M);
   const double t2 = taperfac * taperfac;
@@ -62,9 +111,7 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
     const int k4 = -(k1 + k2 + k3);
     double V = scaledet(k1, k2, k3) * S(k1) * S(k2) * S(std::abs(k3)) * S(-k4);
     if (tapered) V = V / taper4;
-    auto cell = [&]() -> double& {
-      return k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1) : z(k1 - lo + 1, k2 - lo + 1, -k3 - lo + 1);
-    };
+    auto pair_sum = [&]() -> double& { return k3 > 0 ? u(k1 - lo + 1, k2 - lo + 1) : z(k1 - lo + 1, k2 - lo + 1); };
     // A variance or a sum that overflowed (absurdly large data) makes the
     // value invalid rather than a NaN in every later statistic.
     const double root = std::sqrt(V);
@@ -75,15 +122,25 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
       sum_i += I * I;
       a.tr[j] = R * R + I * I;
       if (for_report) {
-        a.ti[j] = std::atan2(I, R) * kDegrees;
-        cell() = a.tr[j];
+        a.y[j] = R;  // the phase is formed from R and I below
+        a.ti[j] = I;
+        pair_sum() += a.tr[j];
       }
     } else {
       ++invalid;
       a.tr[j] = 0.0;
       a.ti[j] = 0.0;
-      if (for_report) cell() = 0.0;
+      if (for_report) {
+        a.y[j] = 0.0;  // a phase of atan2(0, 0) = 0
+        pair_sum() += 0.0;
+      }
     }
+  }
+  const int threads = a.row_threads;
+  if (for_report) {
+    in_parts(n, threads, [&](int first, int last) {
+      for (int j = first; j < last; ++j) a.ti[j] = std::atan2(a.ti[j], a.y[j]) * kDegrees;
+    });
   }
 
   const int valid = n - invalid;
@@ -111,7 +168,9 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   if (lambda <= 0.0f) lambda = 0.0f;
   results.lambda = lambda;
   const P2chiLambda prepared = prepare_p2chi(lambda);
-  for (int j = 0; j < n; ++j) a.tr[j] = p2chi(prepared, static_cast<float>(a.tr[j]), unit);
+  in_parts(n, threads, [&](int first, int last) {
+    for (int j = first; j < last; ++j) a.tr[j] = p2chi(prepared, static_cast<float>(a.tr[j]), unit);
+  });
   cdchi(s, static_cast<float>(2 * valid), results.zero, unit);
   cdchi(static_cast<float>(sum_i), static_cast<float>(valid), results.reversibility, unit);
   results.zero_score = chi_square_score(results.zero_sum, results.zero_df);
@@ -146,36 +205,29 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
 
 void scalu(EngineArrays& a, const RunParameters& p, int unit) {
   const int lo = p.lo, hi = p.hi, ne = p.ne;
-  View3<double> u(a.u.data(), ne, ne, p.k3pos + 1);
-  View3<double> z(a.z.data(), ne, ne, p.k3neg + 1);
-  const int pu = p.k3pos + 1, pz = p.k3neg + 1;
+  View2<double> u(a.u.data(), ne, ne);
+  View2<double> z(a.z.data(), ne, ne);
   for (int j = 1; j <= ne; ++j)
     for (int i = 1; i < j; ++i) {
-      u(i, j, pu) = 0.0;
-      z(i, j, pz) = 0.0;
+      u(i, j) = 0.0;
+      z(i, j) = 0.0;
     }
   auto probability = [&](double s, int terms) {
     float prob = 0.0f;
     if (terms > 0) cdchi(static_cast<float>(s), static_cast<float>(2 * terms), prob, unit);
     return static_cast<double>(prob);
   };
+  // Each pair's sum, left by triscale, becomes its probability; the number
+  // of terms is that of the pair's values on the grid.
   for (int k1 = lo; k1 <= hi; ++k1)
     for (int k2 = lo; k2 <= k1; ++k2) {
-      double s = 0.0;
-      int terms = 0;
-      if (k1 + k2 < hi) {
-        for (int k3 = lo; k3 <= std::min(k2, hi - k1 - k2); ++k3, ++terms)
-          s += u(k1 - lo + 1, k2 - lo + 1, k3 - lo + 1);
-      }
-      u(k1 - lo + 1, k2 - lo + 1, pu) = probability(s, terms);
+      const int terms = k1 + k2 < hi ? std::min(k2, hi - k1 - k2) - lo + 1 : 0;
+      u(k1 - lo + 1, k2 - lo + 1) = probability(u(k1 - lo + 1, k2 - lo + 1), std::max(terms, 0));
     }
   for (int k1 = lo; k1 <= hi; ++k1)
     for (int k2 = lo; k2 <= k1; ++k2) {
-      double s = 0.0;
-      int terms = 0;
-      for (int m = std::max(lo, k1 + k2 - hi); m <= k2 - 1; ++m, ++terms)
-        s += z(k1 - lo + 1, k2 - lo + 1, m - lo + 1);
-      z(k1 - lo + 1, k2 - lo + 1, pz) = probability(s, terms);
+      const int terms = k2 - std::max(lo, k1 + k2 - hi);
+      z(k1 - lo + 1, k2 - lo + 1) = probability(z(k1 - lo + 1, k2 - lo + 1), std::max(terms, 0));
     }
 }
 

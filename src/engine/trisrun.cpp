@@ -33,6 +33,25 @@ void triloop(std::span<const double> series, const FftTable& v, const RunParamet
   if (report) scalu(a, p, unit);
 }
 
+// How many entries at the end of the sort index (1 - tr ascending) the
+// results block can read: it lists the values whose probability, as a
+// 32-bit float, is below 1/n, and those are the largest y. Any value tied
+// with the smallest of their y is counted too, as the sort may put it among
+// them.
+int listed_tail(std::span<const double> tr, std::span<const double> y, int n) {
+  const float below = 1.0f / static_cast<float>(n);
+  bool any = false;
+  double least = 0.0;
+  for (int j = 0; j < n; ++j) {
+    if (static_cast<float>(tr[j]) < below && (!any || y[j] < least)) {
+      least = y[j];
+      any = true;
+    }
+  }
+  if (!any) return 0;
+  return static_cast<int>(std::count_if(y.begin(), y.begin() + n, [least](double v) { return v >= least; }));
+}
+
 void trisrun(std::span<const double> series, const FftTable& v, const RunParameters& p,
              EngineArrays& a, PassResults& results, int unit, PassUse use) {
   const int n = p.npos + p.nneg;
@@ -45,10 +64,12 @@ void trisrun(std::span<const double> series, const FftTable& v, const RunParamet
   const float frac[1] = {p.quant};
   double xi[1] = {0.0};
   const std::span<double> y(a.y.data(), static_cast<std::size_t>(n));
-  if (use == PassUse::ResultsOnly && std::none_of(y.begin(), y.end(), [](double v) { return std::isnan(v); })) {
-    // Only the fractile's value is needed, not the report's sort index: the
-    // two order statistics it interpolates between, found by selection,
-    // are the same values the index sort would give.
+  if (n > 1 && p.quant > 0.0f && p.quant < 1.0f && selection_matches_sort(y)) {
+    // The fractile needs only the two order statistics it interpolates
+    // between, found by selection: the same values the index sort gives.
+    // The report reads the sort index only where it lists values, at its
+    // end; that part is sorted first, since the selection reorders y.
+    if (use == PassUse::Report) indexx_tail(n, y, std::span<int>(a.in.data(), n), listed_tail(a.tr, y, n));
     xi[0] = fractile_by_selection(y, frac[0]);
   } else {
     int ierr = 0;

@@ -27,4 +27,9 @@ void trisrun(std::span<const double> series, const FftTable& v, const RunParamet
 void triloop(std::span<const double> series, const FftTable& v, const RunParameters& p,
              EngineArrays& a, PassResults& results, int unit, PassUse use = PassUse::Report);
 
+// How many entries at the end of the sort index of y = 1 - tr (n values)
+// the results block reads: those of the values whose probability, as a
+// 32-bit float, is below 1/n, with any value tied with their smallest y.
+int listed_tail(std::span<const double> tr, std::span<const double> y, int n);
+
 }  // namespace quorvel

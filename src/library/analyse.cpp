@@ -1,5 +1,6 @@
 // The library's entry point: the batch's run routine on in-memory texts,
 // with the numbers of the run taken from what the pipeline computed.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -17,6 +18,7 @@
 #include "quorvel/quorvel.hpp"
 #include "report/outtris.hpp"
 #include "stats/dshuf.hpp"
+#include "stats/dsort.hpp"
 
 namespace quorvel {
 namespace {
@@ -98,12 +100,11 @@ std::vector<double> band_axis(const RunParameters& rp) {
   return axis;
 }
 
-Plane plane_of(const std::vector<double>& cube, int plane, const RunParameters& rp) {
+Plane plane_of(const std::vector<double>& plane, const RunParameters& rp) {
   Plane p;
   p.size = rp.ne;
   const std::size_t side = static_cast<std::size_t>(rp.ne) * static_cast<std::size_t>(rp.ne);
-  const std::size_t at = side * static_cast<std::size_t>(plane);
-  if (at + side <= cube.size()) p.values.assign(cube.begin() + at, cube.begin() + at + side);
+  if (side <= plane.size()) p.values.assign(plane.begin(), plane.begin() + side);
   p.axis = band_axis(rp);
   return p;
 }
@@ -190,8 +191,14 @@ void fill(Result& r, const RunOutcome& o, const Settings& s) {
   for (double& f : r.fractile_levels) f = static_cast<float>(f);
   trispectral_fractiles(a.tr, n, index, work, r.fractiles, r.fractile_p_values);
 
-  r.positive = plane_of(a.u, rp.k3pos, rp);
-  r.negative = plane_of(a.z, rp.k3neg, rp);
+  r.positive = plane_of(a.u, rp);
+  r.negative = plane_of(a.z, rp);
+  // The report pass sorts only the end of its index that the results block
+  // lists; the table gives the whole order (1 - probability ascending).
+  std::vector<double> y(static_cast<std::size_t>(std::max(n, 0)));
+  for (std::size_t i = 0; i < y.size(); ++i) y[i] = 1.0 - a.tr[i];
+  std::fill(index.begin(), index.end(), 0);
+  if (n > 0) indexx(n, y, index);
   ValueTable& t = r.values;
   for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
     t.k1.push_back(a.t1[i]);
@@ -200,7 +207,7 @@ void fill(Result& r, const RunOutcome& o, const Settings& s) {
     t.k4.push_back(-(a.t1[i] + a.t2[i] + a.t3[i]));
     t.probability.push_back(a.tr[i]);
     t.phase.push_back(a.ti[i]);
-    t.order.push_back(a.in[i]);
+    t.order.push_back(index[i]);
   }
 }
 

@@ -13,7 +13,8 @@ struct TrispectralValues {
   std::span<const int> t1, t2, t3;  // frequency indices k1, k2, k3 of each value
   std::span<const double> tr;       // trispectral probability ("1-Pr")
   std::span<const double> ti;       // phase in degrees
-  std::span<const int> idx;         // 0-based positions, in which 1 - tr ascends
+  std::span<const int> idx;         // 0-based positions in the order of indexx on 1 - tr, of
+                                    // which only the entries of the values below 1/n are read
 };
 
 // The bootstrap ("Shuffled") p-values of the four tests.

@@ -1,7 +1,9 @@
 #include "stats/dsort.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "common/array_view.hpp"
 #include "common/record_writer.hpp"
@@ -54,30 +56,74 @@ void dsort(std::span<int> indx, std::span<const double> x, int n, std::span<cons
   }
 }
 
+bool selection_matches_sort(std::span<const double> x) {
+  return std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v) || (v == 0.0 && std::signbit(v)); });
+}
+
 double fractile_by_selection(std::span<double> x, float level) {
+  double xf = 0.0;
+  fractiles_by_selection(x, std::span<const float>(&level, 1), std::span<double>(&xf, 1));
+  return xf;
+}
+
+// Puts at each of the ascending, distinct positions `at` of x[from, to) the
+// entry a full sort would put there, splitting the range at the middle one.
+// A position next to a selected one takes the extreme of its side, found by
+// a scan rather than a selection.
+static void select_at(std::span<double> x, std::span<const int> at, int from, int to) {
+  if (at.empty()) return;
+  const std::size_t mid = (at.size() - 1) / 2;
+  const int p = at[mid];
+  std::nth_element(x.begin() + from, x.begin() + p, x.begin() + to);
+  std::span<const int> left = at.first(mid), right = at.subspan(mid + 1);
+  int left_to = p, right_from = p + 1;
+  if (!left.empty() && left.back() == p - 1) {
+    std::iter_swap(std::max_element(x.begin() + from, x.begin() + p), x.begin() + (p - 1));
+    left = left.first(left.size() - 1);
+    left_to = p - 1;
+  }
+  if (!right.empty() && right.front() == p + 1) {
+    std::iter_swap(std::min_element(x.begin() + p + 1, x.begin() + to), x.begin() + (p + 1));
+    right = right.subspan(1);
+    right_from = p + 2;
+  }
+  select_at(x, left, from, left_to);
+  select_at(x, right, right_from, to);
+}
+
+void fractiles_by_selection(std::span<double> x, std::span<const float> levels, std::span<double> xf) {
   const int n = static_cast<int>(x.size());
-  const double e = static_cast<double>(n) * static_cast<double>(level);
-  const int k = static_cast<int>(e);
-  const double w = e - k;
-  const int a = std::min(std::max(k, 1), n);
-  const int b = std::min(k + 1, n);
-  std::nth_element(x.begin(), x.begin() + (a - 1), x.end());
-  const double xa = x[a - 1];
-  // After the selection every later entry is at least xa: the next order
-  // statistic is their smallest.
-  const double xb = b == a ? xa : *std::min_element(x.begin() + a, x.end());
-  return (1.0 - w) * xa + w * xb;
+  if (n < 1) return;
+  std::vector<int> a(levels.size()), b(levels.size());
+  std::vector<double> w(levels.size());
+  std::vector<int> at;
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    const double e = static_cast<double>(n) * static_cast<double>(levels[i]);
+    const int k = static_cast<int>(e);
+    w[i] = e - k;
+    a[i] = std::min(std::max(k, 1), n) - 1;  // 0-based positions of the two order statistics
+    b[i] = std::min(k + 1, n) - 1;
+    at.push_back(a[i]);
+    at.push_back(b[i]);
+  }
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  select_at(x, at, 0, n);
+  for (std::size_t i = 0; i < levels.size(); ++i) xf[i] = (1.0 - w[i]) * x[a[i]] + w[i] * x[b[i]];
 }
 
 // Index heapsort, ascending; the heap positions are 1-based as in the
-// classic formulation, the entries 0-based positions in x.
-void indexx(int n, std::span<const double> x, std::span<int> indx) {
+// classic formulation, the entries 0-based positions in x. It stops once the
+// last `count` positions hold their final entries: each later step only
+// moves entries ahead of them, so those positions are the full sort's.
+static void heap_index_sort(int n, std::span<const double> x, std::span<int> indx, int count) {
   if (n < 2) {
     if (n == 1) indx[0] = 0;
     return;
   }
   View1<int> ix(indx.data(), n);
   for (int j = 1; j <= n; ++j) ix(j) = j - 1;
+  if (count <= 0) return;
   int l = n / 2 + 1;
   int r = n;
   for (;;) {
@@ -110,7 +156,14 @@ void indexx(int n, std::span<const double> x, std::span<int> indx) {
       }
     }
     ix(i) = t;
+    if (n - r >= count) return;
   }
+}
+
+void indexx(int n, std::span<const double> x, std::span<int> indx) { heap_index_sort(n, x, indx, n); }
+
+void indexx_tail(int n, std::span<const double> x, std::span<int> indx, int count) {
+  heap_index_sort(n, x, indx, count);
 }
 
 }  // namespace quorvel

@@ -10,6 +10,7 @@
 #include "engine/trisrun.hpp"
 #include "engine/triscale.hpp"
 #include "engine_fixtures.hpp"
+#include "stats/dsort.hpp"
 #include "support/test_support.hpp"
 #include "support/message_capture.hpp"
 
@@ -90,6 +91,25 @@ TEST(Trisrun, TwoPassesOverOneSeriesAgree) {
   EXPECT_TRUE(same_bits(a.sp, b.sp));
 }
 
+// The report pass shares its phases and probabilities out among the
+// engine's threads: any number of them gives the same bits.
+TEST(Trisrun, ThreadCountLeavesTheBits) {
+  const RunParameters p = testing::geometry(128 * 12, 128, 1, 64, 0.0f, 0.8f);
+  const auto series = testing::nonlinear_series(p.N, 3);
+  FftTable v;
+  cffti(p.M, v);
+  EngineArrays a, b;
+  ASSERT_TRUE(allocate_engine_arrays(p, a));
+  ASSERT_TRUE(allocate_engine_arrays(p, b));
+  b.row_threads = 3;
+  PassResults one, three;
+  trisrun(series, v, p, a, one, 6);
+  trisrun(series, v, p, b, three, 6);
+  EXPECT_EQ(std::memcmp(&one, &three, sizeof one), 0);
+  for (auto member : {&EngineArrays::tr, &EngineArrays::ti, &EngineArrays::u, &EngineArrays::z})
+    EXPECT_TRUE(same_bits(a.*member, b.*member));
+}
+
 // A window that dtaper refuses (wider than M/4) leaves the frames untapered
 // instead of tapering with values this pass never computed.
 TEST(Trisrun, RefusedTaperRunsUntapered) {
@@ -140,8 +160,9 @@ TEST(Trisrun, LowCountKeepsEarlierResults) {
   EXPECT_GT(r.quantile, 0.99f);
 }
 
-// Gaussian white noise: the normalised squared moduli average 2 in every
-// multiplicity case, so a wrong factor in any case shows.
+// Gaussian white noise: the normalised squared moduli are chi-square(2) in
+// every multiplicity case, so their probabilities average 1/2; a factor off
+// by 2 in one case moves its mean to 1/3 or 2/3.
 TEST(Trisrun, GaussianNoiseCalibratesEachMultiplicity) {
   const RunParameters p = testing::geometry(8192, 16, 1, 8, 0.0f, 0.5f);
   FftTable v;
@@ -153,19 +174,51 @@ TEST(Trisrun, GaussianNoiseCalibratesEachMultiplicity) {
     PassResults r;
     trisrun(testing::gaussian_series(p.N, 1000 + series), v, p, a, r, 6);
     for (int j = 0; j < p.npos + p.nneg; ++j) {
-      const int k1 = a.t1[j], k2 = a.t2[j], k3 = a.t3[j];
-      const std::size_t cell = (k1 - p.lo) + p.ne * ((k2 - p.lo) + p.ne * (std::abs(k3) - p.lo));
-      const double squared = k3 > 0 ? a.u[cell] : a.z[cell];
-      auto& [sum, count] = by_factor[scaledet(k1, k2, k3)];
-      sum += squared;
+      auto& [sum, count] = by_factor[scaledet(a.t1[j], a.t2[j], a.t3[j])];
+      sum += a.tr[j];
       ++count;
     }
   }
   ASSERT_EQ(by_factor.size(), 3u);
   for (const auto& [d, acc] : by_factor) {
     const double mean = acc.first / acc.second;
-    const double sampling_error = 2.0 / std::sqrt(acc.second);  // chi-square(2): sd 2
-    EXPECT_NEAR(mean, 2.0, 4.0 * sampling_error + 0.05) << "d = " << d << ", n = " << acc.second;
+    const double sampling_error = std::sqrt(1.0 / 12.0 / acc.second);  // uniform: sd sqrt(1/12)
+    EXPECT_NEAR(mean, 0.5, 4.0 * sampling_error + 0.02) << "d = " << d << ", n = " << acc.second;
+  }
+}
+
+// The report lists the values below 1/n in the order of the full index
+// sort of 1 - tr; a pass sorts only the end of the index that holds them.
+// Probabilities from pools with many ties at y = 1 (0 for invalid values,
+// underflowed ones) and around 1/n.
+TEST(Trisrun, ListedValuesKeepTheFullSortsOrder) {
+  const std::vector<double> pools[] = {
+      {0.0, 1e-20, 0.4, 0.9},
+      {0.0, 1e-17, 5e-17, 1e-4, 0.5},
+      {1e-20, 0.2},
+      {0.0},
+      {0.3, 0.7},
+  };
+  for (int n : {12, 100, 2000}) {
+    for (const std::vector<double>& pool : pools) {
+      testing::Rng rng(n + pool.size());
+      std::vector<double> tr(n), y(n);
+      for (int j = 0; j < n; ++j) {
+        tr[j] = pool[static_cast<std::size_t>(rng.uniform() * pool.size())];
+        if (rng.uniform() < 0.1) tr[j] = 1.0f / static_cast<float>(n) * (0.5 + rng.uniform());
+        y[j] = 1.0 - tr[j];
+      }
+      std::vector<int> full(n), tail(n);
+      indexx(n, y, full);
+      indexx_tail(n, y, tail, listed_tail(tr, y, n));
+      auto listed = [&](const std::vector<int>& idx) {
+        std::vector<int> kept;
+        for (int u : idx)
+          if (static_cast<float>(tr[u]) < 1.0f / static_cast<float>(n)) kept.push_back(u);
+        return kept;
+      };
+      EXPECT_EQ(listed(tail), listed(full)) << n << " " << pool.size();
+    }
   }
 }
 

@@ -43,11 +43,11 @@ Settings with_quantile(Settings s, double q) {
 
 const std::vector<Example>& examples() {
   static const std::vector<Example> all = {
-      {"white", 1, settings_of("Hz", 1000.0, 31.25, 0, 0)},
-      {"bilinear", 1, settings_of("kHz", 10.0, 312.5, 5, 19)},
-      {"linear", 1, settings_of("days", 1.0, 64.0, 4, 99, 10.0)},
-      {"irreversible", 1, settings_of("Hz", 1000.0, 31.25, 8, 99)},
-      {"sunspots", 2, settings_of("years", 1.0, 25.0, 9, 99)},
+      {"white", 1, settings_of("Hz", 1000.0, 50.0, 0, 0)},
+      {"bilinear", 1, settings_of("kHz", 10.0, 500.0, 5, 99)},
+      {"linear", 1, settings_of("days", 1.0, 20.0, 4, 99)},
+      {"irreversible", 1, settings_of("Hz", 1000.0, 50.0, 8, 99)},
+      {"sunspots", 2, settings_of("years", 1.0, 25.0, 9, 199)},
   };
   return all;
 }

@@ -92,7 +92,7 @@ def test_bad_settings_raise_the_programs_message(settings, message):
 
 @pytest.mark.parametrize("data, message", [
     (np.r_[np.sin(np.arange(2000.0)), np.nan], "Datum 2001"),
-    (np.r_[np.inf, np.sin(np.arange(2000.0))], "Datum 1 of column 1 is not a finite number"),
+    (np.r_[np.inf, np.sin(np.arange(2000.0))], "Datum 1 of column 1 of series.dat is not a finite number"),
     (np.zeros((10, 10)), "one-dimensional"),
     (["a", "b"], "not an array of numbers"),
     ([], "Frame length > n/4"),

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -116,6 +117,67 @@ TEST(Indexx, SortsRandomSeriesWithTies) {
     for (int j = 0; j < n; ++j) ASSERT_EQ(seen[j], j);
     for (int j = 1; j < n; ++j) ASSERT_LE(x[indx[j - 1]], x[indx[j]]);
   }
+}
+
+// Series for the selection and partial-sort checks: ties of every kind.
+std::vector<double> series_of(int n, int distinct, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_int_distribution<int> pick(0, distinct - 1);
+  std::vector<double> x(n);
+  for (double& v : x) v = distinct > 0 ? pick(gen) * 0.25 : std::uniform_real_distribution<double>()(gen);
+  return x;
+}
+
+struct SeriesCase {
+  int n, distinct;  // distinct 0: continuous values
+};
+const SeriesCase kSeriesCases[] = {{2, 1}, {2, 2}, {3, 2}, {10, 0}, {64, 3}, {257, 1}, {1001, 40}, {1001, 0}};
+
+// The stopped heapsort leaves the last entries exactly where the full one
+// puts them, ties included, and a permutation of all positions.
+TEST(Indexx, TailMatchesFullSort) {
+  for (const SeriesCase& c : kSeriesCases) {
+    const std::vector<double> x = series_of(c.n, c.distinct, 7 + c.n);
+    std::vector<int> full(c.n), tail(c.n);
+    indexx(c.n, x, full);
+    for (int count : {0, 1, c.n / 3, c.n - 1, c.n}) {
+      indexx_tail(c.n, x, tail, count);
+      EXPECT_TRUE(std::equal(tail.end() - count, tail.end(), full.end() - count)) << c.n << " " << count;
+      std::vector<int> seen = tail;
+      std::sort(seen.begin(), seen.end());
+      for (int j = 0; j < c.n; ++j) ASSERT_EQ(seen[j], j);
+    }
+  }
+}
+
+// Selection gives the bits of dsort's fractiles, for ascending levels and
+// for levels in any order.
+TEST(Dsort, SelectionGivesTheSortsFractiles) {
+  const std::vector<float> ascending = {0.001f, 0.01f, 0.05f, 0.10f, 0.25f, 0.50f,
+                                        0.75f,  0.90f, 0.95f, 0.99f, 0.999f};
+  const std::vector<float> mixed = {0.5f, 0.25f, 0.9f, 0.05f, 0.5f, 0.999f, 0.001f};
+  for (const SeriesCase& c : kSeriesCases) {
+    for (const std::vector<float>& levels : {ascending, mixed}) {
+      std::vector<double> x = series_of(c.n, c.distinct, 11 + c.n);
+      ASSERT_TRUE(selection_matches_sort(x));
+      std::vector<int> indx(c.n);
+      std::vector<double> sorted(levels.size()), selected(levels.size());
+      int ierr = -1;
+      dsort(indx, x, c.n, levels, sorted, 'B', ierr);
+      ASSERT_EQ(ierr, 0);
+      fractiles_by_selection(x, levels, selected);
+      EXPECT_EQ(std::memcmp(sorted.data(), selected.data(), sorted.size() * sizeof(double)), 0) << c.n;
+      EXPECT_EQ(fractile_by_selection(x, levels[1]), sorted[1]);
+    }
+  }
+}
+
+TEST(Dsort, SelectionNeedsOrderedBits) {
+  const struct {
+    std::vector<double> x;
+    bool matches;
+  } cases[] = {{{0.5, 0.0, 1.0}, true}, {{0.5, -0.0, 1.0}, false}, {{std::nan(""), 1.0}, false}, {{}, true}};
+  for (const auto& c : cases) EXPECT_EQ(selection_matches_sort(c.x), c.matches);
 }
 
 }  // namespace

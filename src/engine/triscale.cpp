@@ -12,6 +12,7 @@
 #include "common/record_writer.hpp"
 #include "common/units.hpp"
 #include "engine/engine_arrays.hpp"
+#include "engine/grid.hpp"
 #include "stats/cdchi.hpp"
 #include "stats/chi_square_score.hpp"
 #include "stats/p2chi.hpp"
@@ -39,9 +40,8 @@ void in_parts(int n, int threads, Part&& part) {
   for (; k < threads; ++k) {
     try {
       started.emplace_back([&, k] {
-        capture_records(&held[k]);
+        RecordCapture capture(held[k]);
         part(bound(k), bound(k + 1));
-        capture_records(nullptr);
       });
     } catch (const std::system_error&) {
       break;
@@ -219,16 +219,12 @@ void scalu(EngineArrays& a, const RunParameters& p, int unit) {
   };
   // Each pair's sum, left by triscale, becomes its probability; the number
   // of terms is that of the pair's values on the grid.
-  for (int k1 = lo; k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2) {
-      const int terms = k1 + k2 < hi ? std::min(k2, hi - k1 - k2) - lo + 1 : 0;
-      u(k1 - lo + 1, k2 - lo + 1) = probability(u(k1 - lo + 1, k2 - lo + 1), std::max(terms, 0));
-    }
-  for (int k1 = lo; k1 <= hi; ++k1)
-    for (int k2 = lo; k2 <= k1; ++k2) {
-      const int terms = k2 - std::max(lo, k1 + k2 - hi);
-      z(k1 - lo + 1, k2 - lo + 1) = probability(z(k1 - lo + 1, k2 - lo + 1), std::max(terms, 0));
-    }
+  for_each_grid_row(lo, hi, p.M, [&](const GridRow& row) {
+    if (row.part != GridPart::StationaryPositive && row.part != GridPart::StationaryNegative) return;
+    double& pair = row.part == GridPart::StationaryPositive ? u(row.k1 - lo + 1, row.k2 - lo + 1)
+                                                            : z(row.k1 - lo + 1, row.k2 - lo + 1);
+    pair = probability(pair, row.count);
+  });
 }
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
 // The normalisation of the trispectrum values and the test statistics built
 // on them.
+#include "common/pass_results.hpp"
 #include "common/run_parameters.hpp"
 
 namespace quorvel {

@@ -3,6 +3,7 @@
 // normalisation, per-pair probabilities and the four tests.
 #include <span>
 
+#include "common/pass_results.hpp"
 #include "common/run_parameters.hpp"
 #include "engine/dfft.hpp"
 #include "engine/engine_arrays.hpp"

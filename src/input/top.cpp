@@ -10,7 +10,7 @@
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "engine/size.hpp"
-#include "engine/tri.hpp"
+#include "pipeline/tri.hpp"
 #include "input/field_readers.hpp"
 #include "input/head.hpp"
 #include "input/readhead.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/tri.hpp"
+#include "pipeline/tri.hpp"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "stats/resampl.hpp"
+#include "pipeline/resampl.hpp"
 
 #include <algorithm>
 #include <array>
@@ -32,13 +32,12 @@ void run_pass(Worker& w, const FftTable& v, const RunParameters& rp, int unit) {
   w.messages.clear();
   w.failure = nullptr;
   w.results = PassResults{};  // a pass too thin for its tests reports p-values of 1
-  capture_records(&w.messages);
+  RecordCapture capture(w.messages);
   try {
     trisrun(w.y, v, rp, w.arrays, w.results, unit, PassUse::ResultsOnly);
   } catch (...) {
     w.failure = std::current_exception();
   }
-  capture_records(nullptr);
 }
 
 [[noreturn]] void no_work_space(int unit) {

@@ -2,9 +2,9 @@
 // The bootstrap ("Shuffled") p-values of the four tests.
 #include <span>
 
+#include "common/pass_results.hpp"
 #include "common/run_parameters.hpp"
 #include "engine/dfft.hpp"
-#include "report/outtris.hpp"
 
 namespace quorvel {
 

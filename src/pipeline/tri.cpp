@@ -1,4 +1,4 @@
-#include "engine/tri.hpp"
+#include "pipeline/tri.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -17,11 +17,11 @@
 #include "common/units.hpp"
 #include "engine/trisrun.hpp"
 #include "input/datc.hpp"
+#include "pipeline/resampl.hpp"
 #include "report/dwrstat.hpp"
 #include "report/outtris.hpp"
 #include "report/wr2.hpp"
 #include "report/wrttris.hpp"
-#include "stats/resampl.hpp"
 
 namespace quorvel {
 namespace {

@@ -5,10 +5,10 @@
 
 #include "ar/dfar.hpp"
 #include "ar/dstat.hpp"
+#include "common/pass_results.hpp"
 #include "common/run_parameters.hpp"
 #include "engine/dfft.hpp"
 #include "engine/engine_arrays.hpp"
-#include "report/outtris.hpp"
 
 namespace quorvel {
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <span>
 
+#include "common/pass_results.hpp"
 #include "common/run_parameters.hpp"
 
 namespace quorvel {
@@ -15,14 +16,6 @@ struct TrispectralValues {
   std::span<const double> ti;       // phase in degrees
   std::span<const int> idx;         // 0-based positions in the order of indexx on 1 - tr, of
                                     // which only the entries of the values below 1/n are read
-};
-
-// The bootstrap ("Shuffled") p-values of the four tests.
-struct ShuffledPValues {
-  float quantile = 0;
-  float zero = 0;
-  float reversibility = 0;
-  float aliasing = 0;
 };
 
 // The eleven fractiles (0.001 ... 0.999) of the first n probabilities tr,

@@ -1,4 +1,4 @@
-#include "stats/resampl.hpp"
+#include "pipeline/resampl.hpp"
 
 #include <gtest/gtest.h>
 

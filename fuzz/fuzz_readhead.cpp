@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   open_unit(kReportUnit, "x_Quorvel.out", OpenStatus::Replace);
   if (open_unit(kDataUnit, "x.dat", OpenStatus::Old) != 0) __builtin_trap();
   RunParameters rp;
-  rp.iunit = data[0] % 3;
+  rp.iunit = static_cast<SamplingUnit>(data[0] % 3);
   try {
     readhead(rp);
     if (rp.title.size() != 80 || rp.fmt.size() != 50) __builtin_trap();

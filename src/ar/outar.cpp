@@ -18,15 +18,15 @@ constexpr float kRealRootRatio = 1.0e-5f;
 
 void write_heading(const RunParameters& run, int unit) {
   switch (run.iunit) {
-    case 2:
+    case SamplingUnit::Hertz:
       writef(unit,
              "(1X,'Amplitudes & Frequencies of the Roots of the AR Polynomial in units of Hz')");
       break;
-    case 1:
+    case SamplingUnit::Kilohertz:
       writef(unit,
              "(1X,'Amplitudes & Frequencies of the Roots of the AR polynomial in units of kHz')");
       break;
-    case 0: {
+    case SamplingUnit::Time: {
       std::string name = run.unitname.substr(0, 10);
       name.resize(10, ' ');
       writef(unit, "(1X,'Amplitudes & Periods of the Roots of the AR Polynomial in units of ',A10)",
@@ -40,14 +40,14 @@ void write_heading(const RunParameters& run, int unit) {
 
 }  // namespace
 
-RootValue root_value(Complex z, int iunit, float rate) {
+RootValue root_value(Complex z, SamplingUnit iunit, float rate) {
   RootValue rv;
   rv.amplitude = abs32(z);
   if (std::fabs(z.imag()) <= kRealRootRatio * rv.amplitude) return rv;
   const float two_pi = 2.0f * std::acos(-1.0f);
   const float theta = std::atan2(z.imag(), z.real());
   const float period = std::fabs(two_pi / theta);  // in samples
-  if (iunit == 2 || iunit == 1) {
+  if (iunit == SamplingUnit::Hertz || iunit == SamplingUnit::Kilohertz) {
     rv.value = rate / period;
   } else {
     rv.value = period * rate;

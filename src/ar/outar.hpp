@@ -18,10 +18,10 @@ struct RootValue {
   float amplitude = 0, value = 0;
 };
 
-// The table entry of root z: iunit 2 (Hz) and 1 (kHz) give the frequency
+// The table entry of root z: a frequency unit (Hz, kHz) gives the frequency
 // rate/|P|, any other unit the period |P|*rate capped at 10000, where P is
 // the root's period in samples.
-RootValue root_value(Complex z, int iunit, float rate);
+RootValue root_value(Complex z, SamplingUnit iunit, float rate);
 
 // The roots of the AR polynomial of a fit with fit.k > 0, one entry per
 // degree. False when the degree is beyond the solver's limit (it has said

@@ -3,8 +3,33 @@
 // file, the data header and the set-up. Texts are blank-padded to their
 // fixed lengths, as the report lines print them.
 #include <string>
+#include <string_view>
 
 namespace quorvel {
+
+// The kind of a run's sampling unit: frequencies in kHz or in Hz, or a time
+// unit, in which the passband is given as periods and the rate is the
+// sampling interval. The numbers are those the report prints ("iunit = 2").
+enum class SamplingUnit : int { Time = 0, Kilohertz = 1, Hertz = 2 };
+
+inline bool is_frequency(SamplingUnit u) { return u != SamplingUnit::Time; }
+
+// The kind named by a sampling-unit text: "kHz" (or "khz") anywhere in it,
+// else "Hz" (or "hz"), else a time unit.
+inline SamplingUnit sampling_unit_of(std::string_view text) {
+  auto has = [text](const char* s) { return text.find(s) != std::string_view::npos; };
+  return has("kHz") || has("khz") ? SamplingUnit::Kilohertz
+         : has("Hz") || has("hz") ? SamplingUnit::Hertz
+                                  : SamplingUnit::Time;
+}
+
+// What frequency index k stands for in the run's unit, in single precision:
+// its frequency (kHz or Hz) for bandwidth bw, or its period for a time unit.
+inline float band_value(SamplingUnit u, float bw, float k) {
+  if (u == SamplingUnit::Kilohertz) return bw * k * 0.001f;
+  if (u == SamplingUnit::Hertz) return bw * k;
+  return bw / k;
+}
 
 struct RunParameters {
   std::string datafile = std::string(50, ' ');  // data file name as given
@@ -12,7 +37,7 @@ struct RunParameters {
   std::string fmt = std::string(50, ' ');       // record format of the data rows
   int nrows = 0, ncols = 0;                     // rows and columns of the header
   int icol = 0;                                 // column analysed (1-based)
-  int iunit = 0;                                // 1 kHz, 2 Hz, 0 a time unit
+  SamplingUnit iunit = SamplingUnit::Time;      // kHz, Hz or a time unit
   std::string unitname = std::string(15, ' ');  // first 15 characters of the unit text
   float rate = 0;                               // rate (kHz, Hz) or sampling interval
   float fl = 0, fu = 0;                         // passband ends

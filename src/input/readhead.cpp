@@ -42,7 +42,7 @@ void readhead(RunParameters& rp) {
   bool khz = false;
   for (const char* form : {"kHz", "khz", "Khz", "KHz"}) khz = khz || unit_text.find(form) != std::string::npos;
   bool hz = unit_text.find("Hz") != std::string::npos || unit_text.find("hz") != std::string::npos;
-  if (!khz && !hz && rp.iunit > 0) {
+  if (!khz && !hz && is_frequency(rp.iunit)) {
     refuse_header("(/,2X,'ERROR - unit=! is not typed after the format on the data file used')", header);
   }
 
@@ -54,7 +54,7 @@ void readhead(RunParameters& rp) {
   }
   rp.ncols = cols.value;
 
-  if (rp.iunit > 0) {
+  if (is_frequency(rp.iunit)) {
     RealField rate = rnumread("rate", header, "= ", kReportUnit);
     if (rate.ierr != 0) rate = rnumread("Rate", header, "= ", kReportUnit);
     rp.rate = or_stop(rate, "Error in reading the sampling rate of the data").value;
@@ -65,12 +65,12 @@ void readhead(RunParameters& rp) {
 
   rp.fmt = or_stop(charead("rmat", header, "= "), "Error in reading the format from the data file").value;
 
-  if (rp.iunit == 1 && !khz && hz) {
+  if (rp.iunit == SamplingUnit::Kilohertz && !khz && hz) {
     refuse_header(
         "(/,2X,'ERROR - the control file sets the units in kHz but Hz is indicated on line 2 of the data file')",
         header);
   }
-  if (rp.iunit == 2 && khz) {
+  if (rp.iunit == SamplingUnit::Hertz && khz) {
     refuse_header(
         "(/,2X,'ERROR - the control file sets the units in Hz but kHz is indicated on line 2 of the data file')",
         header);

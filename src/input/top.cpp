@@ -72,14 +72,14 @@ std::string output_stem(const std::string& datafile) {
   return base.substr(0, base.find('.'));
 }
 
-const char* unit_hint(int iunit) {
-  return iunit == 1 ? "Check to see the (fl,fu) units are kHz"
-         : iunit == 2 ? "Check to see the (fl,fu) units are Hz"
+const char* unit_hint(SamplingUnit iunit) {
+  return iunit == SamplingUnit::Kilohertz ? "Check to see the (fl,fu) units are kHz"
+         : iunit == SamplingUnit::Hertz ? "Check to see the (fl,fu) units are Hz"
                       : "Check to see the (fl,fu) units are ";
 }
 
 void write_unit_hint(std::initializer_list<int> units, const RunParameters& rp) {
-  if (rp.iunit == 1 || rp.iunit == 2) {
+  if (is_frequency(rp.iunit)) {
     to(units, {unit_hint(rp.iunit)});
   } else {
     to(units, {unit_hint(rp.iunit), rp.unitname});
@@ -144,19 +144,19 @@ int clamp_count(long long count) { return static_cast<int>(std::min<long long>(c
 // The sizing of the run (frames, band, grid) with its checks and report lines.
 void size_run(RunParameters& rp) {
   // The Nyquist check, in cycles per sample for a time-unit run.
-  bool beyond = rp.iunit >= 1 ? rp.fu > 0.5f * rp.rate : rp.fu * rp.rate > 0.5f;
+  bool beyond = is_frequency(rp.iunit) ? rp.fu > 0.5f * rp.rate : rp.fu * rp.rate > 0.5f;
   if (beyond) {
-    float nyquist = rp.iunit >= 1 ? 0.5f * rp.rate : 0.5f / rp.rate;
+    float nyquist = is_frequency(rp.iunit) ? 0.5f * rp.rate : 0.5f / rp.rate;
     to(kAll, {"Upper frequency = ", rp.fu, " > Nyquist freq. ", nyquist});
     write_unit_hint(kAll, rp);
     for (int unit : kAll) {
       writel(unit, " Sampling unit ", rp.unitname, " Sampling rate/interval ", rp.rate);
-      writel(unit, "iunit = ", rp.iunit);
+      writel(unit, "iunit = ", static_cast<int>(rp.iunit));
     }
     stop();
   }
   float fln, fun;
-  if (rp.iunit >= 1) {
+  if (is_frequency(rp.iunit)) {
     fln = rp.fl / rp.rate;
     fun = rp.fu <= 0 ? 0.5f : rp.fu / rp.rate;
   } else {
@@ -172,7 +172,9 @@ void size_run(RunParameters& rp) {
   long long n = static_cast<long long>(rp.ie) - rp.is + 1;
   rp.N = static_cast<int>(std::max<long long>(std::min<long long>(n, INT_MAX), INT_MIN));
 
-  float q = rp.iunit == 1 ? (rp.rate * 1000.0f) / rp.bw : rp.iunit == 2 ? rp.rate / rp.bw : rp.bw / rp.rate;
+  float q = rp.iunit == SamplingUnit::Kilohertz ? (rp.rate * 1000.0f) / rp.bw
+            : rp.iunit == SamplingUnit::Hertz   ? rp.rate / rp.bw
+                                                : rp.bw / rp.rate;
   rp.M = nint(q);
   if (rp.M <= 9) {
     to(kAll, {"Frame length = ", rp.M, " < 10"});
@@ -292,8 +294,7 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
     stop();
   }
   const std::string& u = unit_text.value;
-  auto has = [&u](const char* s) { return u.find(s) != std::string::npos; };
-  rp.iunit = has("kHz") || has("khz") ? 1 : has("Hz") || has("hz") ? 2 : 0;
+  rp.iunit = sampling_unit_of(u);
   rp.unitname = u.substr(0, 15);
 
   readhead(rp);
@@ -315,7 +316,7 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
     return f.value;
   };
   float pl = 0, ps = 0;
-  if (rp.iunit >= 1) {
+  if (is_frequency(rp.iunit)) {
     rp.fl = band_value("wer freq",
                        "(/,' Type lower frequency rather than longest period f or the passband in %.cnl')",
                        "(/,' Type lower frequency rather than longest period for the passband in %.cnl')",
@@ -380,7 +381,7 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
     }
   }
 
-  if (rp.iunit == 0) {
+  if (rp.iunit == SamplingUnit::Time) {
     if (pl <= 0) pl = 1000000.0f;
     rp.fl = 1.0f / pl;
     rp.fu = ps <= 0 ? 0.5f / rp.rate : 1.0f / ps;

@@ -95,7 +95,7 @@ std::vector<double> band_axis(const RunParameters& rp) {
   std::vector<double> axis;
   for (int j = rp.lo; j <= rp.hi; ++j) {
     const float fj = static_cast<float>(j);
-    axis.push_back(rp.iunit == 1 ? rp.bw * fj * 0.001f : rp.iunit == 2 ? rp.bw * fj : rp.bw / fj);
+    axis.push_back(band_value(rp.iunit, rp.bw, fj));
   }
   return axis;
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/run_parameters.hpp"
+
 namespace quorvel {
 namespace {
 
@@ -33,8 +35,10 @@ void require_finite(double v, const char* name) {
   if (!std::isfinite(v)) throw Error(std::string("Setting ") + name + " is not a finite number");
 }
 
-int frame_of(double bandwidth, double rate, int iunit) {
-  const double q = iunit == 1 ? rate * 1000.0 / bandwidth : iunit == 2 ? rate / bandwidth : bandwidth / rate;
+int frame_of(double bandwidth, double rate, SamplingUnit iunit) {
+  const double q = iunit == SamplingUnit::Kilohertz ? rate * 1000.0 / bandwidth
+                   : iunit == SamplingUnit::Hertz ? rate / bandwidth
+                                 : bandwidth / rate;
   return static_cast<int>(std::lround(q));
 }
 
@@ -60,8 +64,7 @@ RunTexts run_texts(const Settings& s, long long values) {
                          {s.quantile, "quantile"}}) {
     require_finite(v, name);
   }
-  auto has = [&u](const char* t) { return u.find(t) != std::string::npos; };
-  const int iunit = has("kHz") || has("khz") ? 1 : has("Hz") || has("hz") ? 2 : 0;
+  const SamplingUnit iunit = sampling_unit_of(u);
 
   RunTexts t;
   std::string title = s.title.substr(0, 80);
@@ -70,7 +73,7 @@ RunTexts run_texts(const Settings& s, long long values) {
   }
   const std::string rate = held(s.rate, "rate", t.warnings);
   t.header = title + "\nrows = " + std::to_string(values) + " columns = 1 " +
-             (iunit == 0 ? "interval = " + rate : "rate = " + rate + (iunit == 1 ? " unit=kHz" : " unit=Hz")) +
+             (iunit == SamplingUnit::Time ? "interval = " + rate : "rate = " + rate + (iunit == SamplingUnit::Kilohertz ? " unit=kHz" : " unit=Hz")) +
              " format =(e25.17)\n";
 
   double bandwidth = s.bandwidth;
@@ -85,11 +88,13 @@ RunTexts run_texts(const Settings& s, long long values) {
       t.warnings.push_back(std::string("Frame length M = 10 gives ln M / ln N = ") + e + " > 1/3");
     }
     const double rate_held = std::strtod(rate.c_str(), nullptr);
-    bandwidth = iunit == 1 ? rate_held * 1000.0 / m : iunit == 2 ? rate_held / m : m * rate_held;
+    bandwidth = iunit == SamplingUnit::Kilohertz ? rate_held * 1000.0 / m
+                : iunit == SamplingUnit::Hertz ? rate_held / m
+                              : m * rate_held;
     // The bandwidth text must give back the frame length chosen.
     if (std::string text = real_text(bandwidth); frame_of(std::strtod(text.c_str(), nullptr), rate_held, iunit) != m) {
       for (int step = 1; step < 1000000; ++step) {
-        const double nudged = std::strtod(text.c_str(), nullptr) + (iunit == 0 ? 1e-6 : -1e-6) * step;
+        const double nudged = std::strtod(text.c_str(), nullptr) + (iunit == SamplingUnit::Time ? 1e-6 : -1e-6) * step;
         if (frame_of(nudged, rate_held, iunit) == m) {
           bandwidth = nudged;
           break;
@@ -98,7 +103,7 @@ RunTexts run_texts(const Settings& s, long long values) {
     }
   }
 
-  const bool periods = iunit == 0;
+  const bool periods = iunit == SamplingUnit::Time;
   auto line = [](const std::string& text) { return text + " *\n"; };
   t.control = line(std::string("Data file name =") + kLibraryDataFile) + line("Column number = 1") +
               line("Sampling unit =" + u) +

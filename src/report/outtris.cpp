@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::array<float, 11> kFractileLevels = {0.001f, 0.01f, 0.05f, 0.10f, 0.25f, 0.50f,
                                                    0.75f,  0.90f, 0.95f, 0.99f, 0.999f};
-constexpr float kKhzScale = 0.001f;
 constexpr float kFixedSwitch = 0.01f;  // rows below it on both first values use E fields
 constexpr float kPercent = 100.0f;
 
@@ -56,28 +55,21 @@ void write_pvalues(const PassResults& results, const ShuffledPValues& shuffled, 
 
 // One table row for value u: the four frequencies (or periods) of its
 // quadruple, its probability and its phase.
-void write_row(const TrispectralValues& values, std::size_t u, float bw, int iunit, int unit) {
+void write_row(const TrispectralValues& values, std::size_t u, float bw, SamplingUnit iunit, int unit) {
   const int k1 = values.t1[u], k2 = values.t2[u], k3 = values.t3[u];
   const std::array<int, 4> k = {k1, k2, k3, -(k1 + k2 + k3)};
   std::array<float, 4> v{};
   for (std::size_t j = 0; j < 4; ++j) {
-    const float fk = static_cast<float>(k[j]);
-    if (iunit == 1) {
-      v[j] = bw * fk * kKhzScale;
-    } else if (iunit == 2) {
-      v[j] = bw * fk;
-    } else {
-      v[j] = bw / fk;
-    }
+    v[j] = band_value(iunit, bw, static_cast<float>(k[j]));
   }
   const float prob = static_cast<float>(values.tr[u]);
   const double phase = values.ti[u];
   const bool fixed = v[0] > kFixedSwitch || v[1] > kFixedSwitch;
-  if (iunit == 1 || iunit == 2) {
+  if (iunit == SamplingUnit::Kilohertz || iunit == SamplingUnit::Hertz) {
     writef(unit,
            fixed ? "(1X,4(F9.3,2X),7X,F8.6,5X,F6.1,/)" : "(1X,4(E9.3,2X),7X,F8.6,5X,F6.1,/)",
            v[0], v[1], v[2], v[3], prob, phase);
-  } else if (iunit == 0) {
+  } else if (iunit == SamplingUnit::Time) {
     writef(unit,
            fixed ? "(2X,4(F14.3,2X),7X,F8.6,5X,F6.1,/)" : "(7X,4(E11.3,5X),5X,F8.6,5X,F6.1,/)",
            v[0], v[1], v[2], v[3], prob, phase);
@@ -155,10 +147,10 @@ void outtris(const TrispectralValues& values, const ShuffledPValues& shuffled, i
          "(2X,'% of Trispectral Probabilites = ',F6.3,2X,'Standard Deviation = ',F6.3)",
          percent, percent_sd);
   writef(unit, "(1X,60('='),/)");
-  if (rp.iunit == 1 || rp.iunit == 2) {
-    writef(unit, rp.iunit == 1 ? "(12X,' Frequencies in kHz',/)" : "(12X,' Frequencies in Hz',/)");
+  if (rp.iunit == SamplingUnit::Kilohertz || rp.iunit == SamplingUnit::Hertz) {
+    writef(unit, rp.iunit == SamplingUnit::Kilohertz ? "(12X,' Frequencies in kHz',/)" : "(12X,' Frequencies in Hz',/)");
     writef(unit, "(5X,'f(1)',7X,'f(2)',7X,'f(3)',7X,'f(4)',11X,'1-Pr',8X,'Phase',/)");
-  } else if (rp.iunit == 0) {
+  } else if (rp.iunit == SamplingUnit::Time) {
     writef(unit, "(17X,'Periods in ',A10,/)", fixed_text(rp.unitname, 10));
     writef(unit,
            "(10X,'Period 1',8X,'Period 2',8X,'Period 3',8X,'Period 4',9X,'1-Pr',8X,'Phase',/)");

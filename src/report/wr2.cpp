@@ -26,13 +26,13 @@ void wr2(const RunParameters& rp, int unit) {
 
   writef(unit, "(1X,A79)", fixed_text(rp.title, 79));
   writef(unit, "(/,7X,'First datum read',I7,2X,'Last datum read',I8)", rp.is, rp.ie);
-  if (rp.iunit > 0) {
+  if (is_frequency(rp.iunit)) {
     writef(unit,
            "(/,' Sample size = ',I8,2X,'No. of frequencies in the band = ',I6,2X,"
            "'No. frames = ',I6,/)",
            rp.N, nf, frames);
   }
-  if (rp.iunit == 0) {
+  if (rp.iunit == SamplingUnit::Time) {
     writef(unit,
            "(/,' Sample size = ',I8,2X,'No. of periods in the band = ',I6,2X,"
            "'No. frames = ',I6,/)",
@@ -43,25 +43,25 @@ void wr2(const RunParameters& rp, int unit) {
   const float frame_msec = 1000.0f / rp.bw;
   const float flo = static_cast<float>(rp.lo);
   const float fhi = static_cast<float>(rp.hi);
-  if (rp.iunit == 1) {
+  if (rp.iunit == SamplingUnit::Kilohertz) {
     writef(unit, "(' Sampling rate =',F12.4,' kHz ',4X,'Frame size ',I5,/)", rp.rate, rp.M);
     writef(unit, "(' Resolution Bandwidth :',E14.4,' Hz',E14.4,' msec',/)", rp.bw, frame_msec);
-    const float pass_lo = rp.bw * flo * 0.001f;
-    const float pass_hi = rp.bw * fhi * 0.001f;
+    const float pass_lo = band_value(rp.iunit, rp.bw, flo);
+    const float pass_hi = band_value(rp.iunit, rp.bw, fhi);
     writef(unit, "(' Passband (',F9.4,2X,F10.4,' ) kHz',/)", pass_lo, pass_hi);
-  } else if (rp.iunit == 2) {
+  } else if (rp.iunit == SamplingUnit::Hertz) {
     writef(unit, "(' Sampling rate =',F12.4,' Hz ',4X,'Frame size ',I5,/)", rp.rate, rp.M);
     writef(unit, "(' Resolution Bandwidth :',E14.4,' Hz',E14.4,' msec',/)", rp.bw, frame_msec);
-    const float pass_lo = rp.bw * flo;
-    const float pass_hi = rp.bw * fhi;
+    const float pass_lo = band_value(rp.iunit, rp.bw, flo);
+    const float pass_hi = band_value(rp.iunit, rp.bw, fhi);
     writef(unit, "(' Passband (',F9.4,2X,F10.4,' ) Hz',/)", pass_lo, pass_hi);
-  } else if (rp.iunit == 0) {
+  } else if (rp.iunit == SamplingUnit::Time) {
     writef(unit, "(' Sampling interval = ',F12.4,1X,A10,2X,'Frame size ',I5,/)", rp.rate,
            unitname, rp.M);
     writef(unit, "(' Resolution Bandwidth :',E14.4,1X,A10,/)", rp.bw, unitname);
     // The longest and the shortest period of the band.
-    const float longest = rp.bw / flo;
-    const float shortest = rp.bw / fhi;
+    const float longest = band_value(rp.iunit, rp.bw, flo);
+    const float shortest = band_value(rp.iunit, rp.bw, fhi);
     writef(unit, "(' Passband (',F10.2,2X,F7.4,' )',1X,A10,/)", longest, shortest, unitname);
   }
 

@@ -5,9 +5,9 @@
 
 namespace quorvel {
 
-void wrttris(std::span<const double> table, int lo, int ne, int plane, float bw, int iunit,
+void wrttris(std::span<const double> table, int lo, int ne, int plane, float bw, SamplingUnit iunit,
              int unit) {
-  const char* plane_format = iunit > 0 ? "(10000(F9.4))" : "(10000(F14.3))";
+  const char* plane_format = is_frequency(iunit) ? "(10000(F9.4))" : "(10000(F14.3))";
   if (ne > 0) {
     View3<const double> t(table.data(), ne, ne, plane);
     for (int b = 1; b <= ne; ++b) {
@@ -22,18 +22,9 @@ void wrttris(std::span<const double> table, int lo, int ne, int plane, float bw,
   Items grid;
   grid.reserve(static_cast<std::size_t>(ne > 0 ? ne : 0));
   for (int j = lo; j <= lo + ne - 1; ++j) {
-    const float fj = static_cast<float>(j);
-    float value;
-    if (iunit == 1) {
-      value = bw * fj * 0.001f;
-    } else if (iunit == 2) {
-      value = bw * fj;
-    } else {
-      value = bw / fj;
-    }
-    grid.emplace_back(value);
+    grid.emplace_back(band_value(iunit, bw, static_cast<float>(j)));
   }
-  write_formatted(unit, (iunit == 1 || iunit == 2) ? "(10000(F9.3))" : "(10000(F14.3))", grid);
+  write_formatted(unit, (iunit == SamplingUnit::Kilohertz || iunit == SamplingUnit::Hertz) ? "(10000(F9.3))" : "(10000(F14.3))", grid);
 }
 
 }  // namespace quorvel

@@ -40,7 +40,7 @@ ArFit make_fit(std::vector<int> lags, std::vector<double> a, std::vector<double>
   return fit;
 }
 
-RunParameters run_in(int iunit, float rate) {
+RunParameters run_in(SamplingUnit iunit, float rate) {
   RunParameters run;
   run.iunit = iunit;
   run.rate = rate;
@@ -74,39 +74,39 @@ TEST(Outar, WholeBlockOfAComplexPair) {
       "         20.52           20.52",
       "",
   };
-  EXPECT_EQ(block_of(fit, run_in(2, 100.0f)), expected);
+  EXPECT_EQ(block_of(fit, run_in(SamplingUnit::Hertz, 100.0f)), expected);
 }
 
 TEST(Outar, HeadingsAndValuesByUnitMode) {
   const ArFit fit = make_fit({1, 2}, {0.5, -0.81}, {0.1, 0.05});
-  std::vector<std::string> khz = block_of(fit, run_in(1, 0.1f));
+  std::vector<std::string> khz = block_of(fit, run_in(SamplingUnit::Kilohertz, 0.1f));
   ASSERT_EQ(khz.size(), 17u);
   EXPECT_EQ(khz[10],
             " Amplitudes & Frequencies of the Roots of the AR polynomial in units of kHz");
   EXPECT_EQ(khz[15], "          0.02            0.02");
-  std::vector<std::string> time = block_of(fit, run_in(0, 0.5f));
+  std::vector<std::string> time = block_of(fit, run_in(SamplingUnit::Time, 0.5f));
   ASSERT_EQ(time.size(), 17u);
   EXPECT_EQ(time[10],
             " Amplitudes & Periods of the Roots of the AR Polynomial in units of seconds");
   EXPECT_EQ(time[15], "          2.44            2.44");  // |P| * 0.5
   // Other units have no heading line.
-  EXPECT_EQ(block_of(fit, run_in(5, 0.5f)).size(), 16u);
+  EXPECT_EQ(block_of(fit, run_in(static_cast<SamplingUnit>(5), 0.5f)).size(), 16u);
 }
 
 TEST(Outar, RealRootAfterAComplexPairShowsZeroInEveryMode) {
   // (z - 0.5)(z^2 + 0.6 z + 0.5) = z^3 + 0.1 z^2 + 0.2 z - 0.25.
   const ArFit fit = make_fit({1, 2, 3}, {-0.1, -0.2, 0.25}, {0.01, 0.01, 0.01});
-  for (int iunit : {0, 1, 2}) {
+  for (SamplingUnit iunit : {SamplingUnit::Time, SamplingUnit::Kilohertz, SamplingUnit::Hertz}) {
     const std::vector<std::string> lines = block_of(fit, run_in(iunit, 2.0f));
     ASSERT_EQ(lines.size(), 17u);
-    EXPECT_EQ(lines[14], "  1 -     0.71    2 -     0.71    3 -     0.50") << iunit;
+    EXPECT_EQ(lines[14], "  1 -     0.71    2 -     0.71    3 -     0.50") << static_cast<int>(iunit);
     const std::string values = lines[15];
     ASSERT_EQ(values.size(), 46u);
-    EXPECT_EQ(values.substr(38), "    0.00") << iunit;
-    EXPECT_NE(values.substr(6, 8), "    0.00") << iunit;
+    EXPECT_EQ(values.substr(38), "    0.00") << static_cast<int>(iunit);
+    EXPECT_NE(values.substr(6, 8), "    0.00") << static_cast<int>(iunit);
   }
   // Time-unit periods are capped.
-  const std::vector<std::string> capped = block_of(fit, run_in(0, 5000.0f));
+  const std::vector<std::string> capped = block_of(fit, run_in(SamplingUnit::Time, 5000.0f));
   EXPECT_EQ(capped[15], "      10000.00        10000.00            0.00");
 }
 
@@ -118,7 +118,7 @@ TEST(Outar, SeventyOneLagsWrapAfterSeventyCells) {
     a.push_back(0.001);
     se.push_back(0.01);
   }
-  const std::vector<std::string> lines = block_of(make_fit(lags, a, se), run_in(2, 10.0f));
+  const std::vector<std::string> lines = block_of(make_fit(lags, a, se), run_in(SamplingUnit::Hertz, 10.0f));
   ASSERT_EQ(lines.size(), 21u);
   EXPECT_EQ(lines[1], "                 AR( 71) parameters / t values");
   EXPECT_EQ(lines[7].size(), 70u * 16 - 2);
@@ -131,7 +131,7 @@ TEST(Outar, SeventyOneLagsWrapAfterSeventyCells) {
 
 TEST(Outar, NonPositiveStandardErrorSkipsTheBlock) {
   const ArFit fit = make_fit({1, 2}, {0.5, -0.81}, {0.0, 0.05});
-  const std::vector<std::string> lines = block_of(fit, run_in(2, 100.0f));
+  const std::vector<std::string> lines = block_of(fit, run_in(SamplingUnit::Hertz, 100.0f));
   ASSERT_EQ(lines.size(), 1u);
   const std::string message = testing::squeeze(lines[0]);
   EXPECT_EQ(message.rfind("Standard error s( 1 ) = ", 0), 0u) << message;
@@ -140,7 +140,7 @@ TEST(Outar, NonPositiveStandardErrorSkipsTheBlock) {
 
 TEST(Outar, DegreeAboveTheRootLimitWritesNoRootsTable) {
   testing::MessageCapture capture;
-  outar(make_fit({201}, {0.5}, {0.1}), run_in(2, 100.0f), kReportUnit);
+  outar(make_fit({201}, {0.5}, {0.1}), run_in(SamplingUnit::Hertz, 100.0f), kReportUnit);
   const std::vector<CapturedRecord>& records = capture.records();
   ASSERT_EQ(records.size(), 11u);
   EXPECT_EQ(records[9].unit, kReportUnit);  // the empty line after the lag table

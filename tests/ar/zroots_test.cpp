@@ -41,14 +41,14 @@ TEST(Zroots, LinearAndPureImaginaryPair) {
 TEST(Zroots, TableValuesInEachUnitMode) {
   const Complex up(0.0f, 0.9f), down(0.0f, -0.9f);
   for (const Complex& z : {up, down}) {
-    RootValue hz = root_value(z, 2, 100.0f);
+    RootValue hz = root_value(z, SamplingUnit::Hertz, 100.0f);
     EXPECT_FLOAT_EQ(hz.amplitude, 0.9f);
     EXPECT_FLOAT_EQ(hz.value, 25.0f);
-    EXPECT_FLOAT_EQ(root_value(z, 1, 0.1f).value, 0.025f);   // kHz in, kHz out
-    EXPECT_FLOAT_EQ(root_value(z, 0, 0.5f).value, 2.0f);     // period = 4 samples * 0.5
-    EXPECT_EQ(root_value(z, 0, 5000.0f).value, 10000.0f);    // capped
+    EXPECT_FLOAT_EQ(root_value(z, SamplingUnit::Kilohertz, 0.1f).value, 0.025f);   // kHz in, kHz out
+    EXPECT_FLOAT_EQ(root_value(z, SamplingUnit::Time, 0.5f).value, 2.0f);     // period = 4 samples * 0.5
+    EXPECT_EQ(root_value(z, SamplingUnit::Time, 5000.0f).value, 10000.0f);    // capped
   }
-  for (int iunit : {0, 1, 2}) {
+  for (SamplingUnit iunit : {SamplingUnit::Time, SamplingUnit::Kilohertz, SamplingUnit::Hertz}) {
     const RootValue real = root_value(Complex(0.5f, 0.0f), iunit, 3.0f);
     EXPECT_EQ(real.amplitude, 0.5f);
     EXPECT_EQ(real.value, 0.0f);
@@ -155,7 +155,7 @@ TEST(Zroots, FindsKnownRootsOfStationaryPolynomials) {
             << "degree " << degree << " trial " << trial << " root " << r.real() << ","
             << r.imag();
         if (r.imag() == 0.0L && bound < 1e-5) {
-          EXPECT_EQ(root_value(z[best], 2, 1.0f).value, 0.0f);
+          EXPECT_EQ(root_value(z[best], SamplingUnit::Hertz, 1.0f).value, 0.0f);
           ++real_checked;
         }
       }

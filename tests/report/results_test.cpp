@@ -17,20 +17,21 @@ using Lines = std::vector<std::string>;
 
 TEST(Wrttris, PlaneThenGrid) {
   struct Case {
-    int ne, lo, planes, plane, iunit;
+    int ne, lo, planes, plane;
+    SamplingUnit iunit;
     float bw;
     Lines expected;
   };
   // Plane c holds T(a, b, c) = c * 100 + a + b / 10 (other planes must not leak in).
   const Case cases[] = {
-      {3, 4, 2, 2, 2, 2.5f,
+      {3, 4, 2, 2, SamplingUnit::Hertz, 2.5f,
        {" 201.1000 202.1000 203.1000", " 201.2000 202.2000 203.2000", " 201.3000 202.3000 203.3000",
         "   10.000   12.500   15.000"}},
-      {2, 10, 1, 1, 0, 100.0f,
+      {2, 10, 1, 1, SamplingUnit::Time, 100.0f,
        {"       101.100       102.100", "       101.200       102.200",
         "        10.000         9.091"}},
-      {1, 10, 1, 1, 1, 39.0625f, {" 101.1000", "    0.391"}},
-      {0, 10, 1, 1, 2, 2.5f, {""}},
+      {1, 10, 1, 1, SamplingUnit::Kilohertz, 39.0625f, {" 101.1000", "    0.391"}},
+      {0, 10, 1, 1, SamplingUnit::Hertz, 2.5f, {""}},
   };
   for (const Case& c : cases) {
     std::vector<double> table(static_cast<std::size_t>(c.ne * c.ne * c.planes));
@@ -41,7 +42,7 @@ TEST(Wrttris, PlaneThenGrid) {
               p * 100 + a + b / 10.0;
     EXPECT_EQ(records_of([&](int u) { wrttris(table, c.lo, c.ne, c.plane, c.bw, c.iunit, u); }),
               c.expected)
-        << "ne " << c.ne << " iunit " << c.iunit;
+        << "ne " << c.ne << " iunit " << static_cast<int>(c.iunit);
   }
 }
 
@@ -75,7 +76,7 @@ TEST(Outtris, BlockWithoutBootstrapAndNothingBelowOneOverN) {
   // Four values: J = 0.25 and none lies strictly below it; x6 is exactly 0.5.
   Values v({0.5, 1.0, 0.25, 0.75});
   RunParameters rp;
-  rp.iunit = 1;
+  rp.iunit = SamplingUnit::Kilohertz;
   rp.bw = 10.0f;
   PassResults res{.quantile = 0.05f, .zero = 0.875f, .reversibility = 0.5f, .aliasing = 1.0f,
                   .lambda = 1.25f};
@@ -163,18 +164,18 @@ TEST(Outtris, TableOfSmallProbabilitiesByUnit) {
     return all;
   };
   struct Case {
-    int iunit;
+    SamplingUnit iunit;
     float bw;
     Lines expected;
   };
   const Case cases[] = {
       // kHz: the (1,2,3) row has v2 > 0.01 (fixed); the (1,1,1) row has v1 = v2 = 0.005 (E).
-      {1, 5.0f,
+      {SamplingUnit::Kilohertz, 5.0f,
        with_counts({"             Frequencies in kHz", "",
                     "     f(1)       f(2)       f(3)       f(4)           1-Pr        Phase", "",
                     "     0.005      0.010      0.015     -0.030         0.000900       45.0", "",
                     " 0.500E-02  0.500E-02  0.500E-02  -.150E-01         0.000200      -90.0", ""})},
-      {0, 100.0f,
+      {SamplingUnit::Time, 100.0f,
        with_counts({"                 Periods in days      ", "",
                     "          Period 1        Period 2        Period 3        Period 4         1-Pr"
                     "        Phase",
@@ -185,7 +186,7 @@ TEST(Outtris, TableOfSmallProbabilitiesByUnit) {
                     "         100.000         100.000         100.000         -33.333         "
                     "0.000200      -90.0",
                     ""})},
-      {5, 5.0f, counts},  // unknown unit: counts only
+      {static_cast<SamplingUnit>(5), 5.0f, counts},  // unknown unit: counts only
   };
   for (const Case& c : cases) {
     RunParameters rp;
@@ -194,14 +195,14 @@ TEST(Outtris, TableOfSmallProbabilitiesByUnit) {
     rp.unitname = "days" + std::string(11, ' ');
     const Lines got =
         records_of([&](int u) { outtris(v.view(), {}, 1000, rp, PassResults{}, u); });
-    EXPECT_EQ(after_second_rule(got), c.expected) << "iunit " << c.iunit;
+    EXPECT_EQ(after_second_rule(got), c.expected) << "iunit " << static_cast<int>(c.iunit);
   }
 }
 
 TEST(Outtris, SingleValueShowsZeroFractiles) {
   Values v({0.5});
   RunParameters rp;
-  rp.iunit = 7;
+  rp.iunit = static_cast<SamplingUnit>(7);
   const Lines got = records_of([&](int u) { outtris(v.view(), {}, 1, rp, PassResults{}, u); });
   std::string zeros = "  ";
   for (int i = 0; i < 11; ++i) zeros += "  0.000  ";

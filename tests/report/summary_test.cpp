@@ -24,7 +24,7 @@ RunParameters khz_run() {
   rp.lo = 10;
   rp.hi = 21;
   rp.ne = 12;
-  rp.iunit = 1;
+  rp.iunit = SamplingUnit::Kilohertz;
   rp.rate = 10.0f;
   rp.bw = 39.0625f;
   rp.taper = 10.0f;
@@ -59,7 +59,7 @@ TEST(Wr2, KilohertzBlockLineByLine) {
 
 TEST(Wr2, HertzAndPeriodModeUnitLines) {
   RunParameters hz = khz_run();
-  hz.iunit = 2;
+  hz.iunit = SamplingUnit::Hertz;
   hz.rate = 100.0f;
   hz.bw = 2.5f;
   hz.lo = 4;
@@ -76,7 +76,7 @@ TEST(Wr2, HertzAndPeriodModeUnitLines) {
             h.end());
 
   RunParameters period = khz_run();
-  period.iunit = 0;
+  period.iunit = SamplingUnit::Time;
   period.unitname = "days" + std::string(11, ' ');
   period.rate = 1.0f;
   period.bw = 100.0f;

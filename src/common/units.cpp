@@ -161,6 +161,11 @@ bool close_all_units() {
 
 bool is_open(int unit) { return table().count(unit) != 0; }
 
+std::string unit_file_name(int unit) {
+  auto it = table().find(unit);
+  return it == table().end() ? std::string() : it->second.name;
+}
+
 bool file_exists(std::string_view name) {
   std::string path = trimmed_name(name);
   struct stat st {};

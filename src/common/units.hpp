@@ -44,6 +44,8 @@ void flush_unit(int unit);
 bool flush_all_units();
 bool close_all_units();
 bool is_open(int unit);
+// The name of the file a unit has open ("" for none or a console unit).
+std::string unit_file_name(int unit);
 bool file_exists(std::string_view name);
 
 // Writes one record (a newline is added). Writing on a unit that is not

@@ -1,5 +1,6 @@
 #include "input/top.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <climits>
 #include <string>
@@ -50,20 +51,22 @@ std::string trimmed(const std::string& s) {
   return end == std::string::npos ? std::string() : s.substr(0, end + 1);
 }
 
-// The base name of the data file: the part after its last separator, of
-// which only the first four are looked at (with five or more, the part
-// after the fourth stays in the name).
+// The base name of the data file: the part after its last separator, so
+// that the outputs named after it land in the working directory whatever
+// path the name holds.
 std::string base_name(const std::string& datafile) {
   std::string name = trimmed(datafile);
-  std::size_t base = 0;
-  int separators = 0;
-  for (std::size_t i = 0; i < name.size() && separators < 4; ++i) {
-    if (name[i] == '\\' || name[i] == '/') {
-      base = i + 1;
-      ++separators;
-    }
-  }
-  return name.substr(base);
+  std::size_t last = name.find_last_of("\\/");
+  return last == std::string::npos ? name : name.substr(last + 1);
+}
+
+// A control character (a NUL included) in a file name: the system would see
+// another name than the checks do.
+bool has_control_character(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u < 32 || u == 127;
+  });
 }
 
 // The stem of the output names: the base name up to its first point.
@@ -238,7 +241,7 @@ void size_run(RunParameters& rp) {
 
 }  // namespace
 
-bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
+bool top(float& run_timer, int /*nruns*/, int irun) {
   RunParameters rp;
   const std::string text = read_parameter_text();
 
@@ -249,6 +252,11 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
     stop();
   }
   rp.datafile = file.value;
+  if (has_control_character(rp.datafile)) {
+    to(kConsoleError, {"Control character in the data file name of run " + std::to_string(irun) + ", " +
+                       unit_file_name(kControlUnit)});
+    stop();
+  }
 
   close_unit(kDataUnit);
   if (!file_exists(rp.datafile)) {

@@ -298,5 +298,43 @@ TEST(FileSystem, StopInALaterRunKeepsEarlierRunsOnDisk) {
   EXPECT_FALSE(complete(stopped));
 }
 
+// A data file name with a control character is refused before anything is
+// opened: with a NUL the system would see a shorter name than the checks.
+TEST(FileSystem, ControlCharacterInTheDataFileNameIsRefused) {
+  for (const std::string bad : {std::string("victim\0.x", 10), std::string("a\t.dat"), std::string("a\x7f.dat")}) {
+    TempDir dir;
+    write_batch(dir);
+    dir.write("victim", "precious\n");
+    dir.write("b.cnl", control(bad));
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    const std::string message = "Control character in the data file name of run 2, b.cnl";
+    EXPECT_TRUE(contains(r.out, message)) << r.out;
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+    EXPECT_EQ(dir.read("victim"), "precious\n");
+    EXPECT_FALSE(dir.exists("victim_Quorvel.out"));
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  }
+}
+
+// However many separators a path holds, the outputs are named after its
+// last component and land in the working directory.
+TEST(FileSystem, OutputsOfADeepPathLandInTheWorkingDirectory) {
+  TempDir dir;
+  write_batch(dir);
+  dir.write("out/g.dat", white_data());
+  dir.write("e/f./keep", "");
+  dir.write("e/f_Quorvel.out", white_data());
+  dir.write("Runquorvel.cnl", "Runs = 2 *\na.cnl*\nb.cnl*\n");
+  dir.write("a.cnl", control("/////" + (dir.path() / "out/g.dat").string()));
+  dir.write("b.cnl", control("././././e/f./../f_Quorvel.out"));
+  ProgramRun r = dir.run();
+  ASSERT_EQ(r.exit_status, 0) << r.out;
+  EXPECT_TRUE(complete(dir.read("g_Quorvel.out")));
+  EXPECT_FALSE(dir.exists("out/g_Quorvel.out"));
+  EXPECT_TRUE(complete(dir.read("f_Quorvel_Quorvel.out")));
+  EXPECT_EQ(dir.read("e/f_Quorvel.out"), white_data());
+}
+
 }  // namespace
 }  // namespace quorvel::testing

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <climits>
+#include <map>
 #include <string>
 
 #include "common/clock.hpp"
@@ -130,15 +131,43 @@ std::string padded_key(const char* key) {
   return k;
 }
 
-// Opens an output file of the run and reports a failure; names longer than
-// the 50-character name field are refused rather than cut.
+// Opens an output file of the run under a temporary name (it replaces the
+// file of its name when the run ends) and reports a failure; names longer
+// than the 50-character name field are refused rather than cut, and so is
+// a path that is no regular file or one of the inputs.
 bool open_output(int unit, const std::string& name, const char* message) {
-  int status = name.size() > kMaxFileName ? kNameTooLong : open_unit(unit, name, OpenStatus::Replace);
+  int status = name.size() > kMaxFileName ? kNameTooLong : open_unit(unit, name, OpenStatus::Staged);
   if (status != 0) {
     to(kConsoleError, {message, name, " ", status});
+    if (status == kNotARegularFile || status == kSameAsAnInput) to(kConsoleError, {refusal_reason()});
     return false;
   }
   return true;
+}
+
+// An abandoned run leaves no outputs of its own: earlier files of the names
+// stay as they were.
+bool abandon_outputs() {
+  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) discard_unit(unit);
+  return false;
+}
+
+// Two runs of a batch that write the same outputs (the same data file, or
+// two of one name in different folders): the later one says so.
+void note_same_outputs(const std::string& report, int irun) {
+  struct Writer {
+    int irun;
+    std::string control;
+  };
+  static std::map<std::string, Writer> written;
+  if (irun <= 1) written.clear();
+  const std::string control = unit_file_name(kControlUnit);
+  if (auto it = written.find(report); it != written.end() && it->second.irun < irun) {
+    to(kConsoleError, {"Outputs " + report + " of run " + std::to_string(it->second.irun) + " (" +
+                       it->second.control + ") are written again by run " + std::to_string(irun) + " (" +
+                       control + ")"});
+  }
+  written[report] = Writer{irun, control};
 }
 
 // A count for an I9 field (a count beyond it prints as asterisks anyway).
@@ -278,13 +307,15 @@ bool top(float& run_timer, int /*nruns*/, int irun) {
   const std::string stem = output_stem(rp.datafile);
 
   // The output files and their first lines.
-  if (!open_output(kReportUnit, stem + "_Quorvel.out", "**** Error on opening out file ")) return false;
+  const std::string report = stem + "_Quorvel.out";
+  if (!open_output(kReportUnit, report, "**** Error on opening out file ")) return abandon_outputs();
+  note_same_outputs(report, irun);
   writef(kReportUnit, "(11X,' Trispectrum Statistics by Quorvel')");
   run_timer = processor_time();
   const std::string version_line = "(' Version ',I2,'-',I2,'-',I4,7X,'Run ',A24)";
-  if (!open_output(kPosUnit, stem + "-k3+_quorvel.out", "**** Error on opening ")) return false;
+  if (!open_output(kPosUnit, stem + "-k3+_quorvel.out", "**** Error on opening ")) return abandon_outputs();
   writef(kPosUnit, version_line, kVersionMonth, kVersionDay, kVersionYear, date_time_24());
-  if (!open_output(kNegUnit, stem + "-k3-_quorvel.out", "**** Error on opening ")) return false;
+  if (!open_output(kNegUnit, stem + "-k3-_quorvel.out", "**** Error on opening ")) return abandon_outputs();
   writef(kNegUnit, version_line, kVersionMonth, kVersionDay, kVersionYear, date_time_24());
 
   IntField column = numread("umber", text, "= ", kNoteUnit);
@@ -460,9 +491,10 @@ bool top(float& run_timer, int /*nruns*/, int irun) {
   }
   tri(rp, arrays);
   head(kVersionMonth, kVersionDay, kVersionYear, run_timer, kReportUnit);
-  // The run's outputs go to disk now, so that a failed write is reported
-  // with this run (it stops the program) and not found later at a close.
-  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) flush_unit(unit);
+  // The run's outputs go in place now, replacing earlier files of their
+  // names whole; a failed write is reported with this run (it stops the
+  // program) and not found later at a close.
+  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) commit_unit(unit);
   return true;
 }
 

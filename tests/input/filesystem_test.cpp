@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,32 +139,31 @@ TEST(FileSystem, FileSizeLimitStopsWithMessageAndLeavesNoCompleteLookingReport) 
   EXPECT_LE(cut.size(), limit);
 }
 
-// A report on a device that is always full: the failure shows at the flush
-// that ends the run at the latest, never as a success.
-TEST(FileSystem, FullDeviceUnderTheReportStopsTheBatch) {
-  TempDir dir;
-  write_batch(dir);
-  fs::create_symlink("/dev/full", dir.path() / "b_Quorvel.out");
-  ProgramRun r = dir.run();
-  EXPECT_EQ(r.exit_status, 1);
-  const std::string message = "**** Error on writing b_Quorvel.out 28";
-  EXPECT_TRUE(contains(r.out, message)) << r.out;
-  EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
-  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
-}
-
-// An error file that cannot take its messages: they stay on the console,
-// the runs still complete, and the batch does not end as a success.
-TEST(FileSystem, ErrorFileOnAFullDevice) {
-  TempDir dir;
-  write_batch(dir);
-  dir.write("b.cnl", control("b.dat", true, "x"));  // an unreadable quantile: a message for the error file
-  fs::create_symlink("/dev/full", dir.path() / "Quorvel-error.out");
-  ProgramRun r = dir.run();
-  EXPECT_EQ(r.exit_status, 1);
-  EXPECT_TRUE(contains(r.out, "Error 4 in read of quantile")) << r.out;
-  EXPECT_TRUE(contains(r.out, "**** Error on writing Quorvel-error.out 28")) << r.out;
-  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+// A report or an error file on a device (always full here) is refused
+// before anything is written: the report's run is abandoned, the batch
+// without its error file goes on; neither ends as a success.
+TEST(FileSystem, OutputsOnADeviceAreRefused) {
+  {
+    TempDir dir;
+    write_batch(dir);
+    fs::create_symlink("/dev/full", dir.path() / "b_Quorvel.out");
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    const std::string message = "**** Error on opening out file b_Quorvel.out -2";
+    EXPECT_TRUE(contains(r.out, message + "\n b_Quorvel.out is not a regular file")) << r.out;
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  }
+  {
+    TempDir dir;
+    write_batch(dir);
+    fs::create_symlink("/dev/full", dir.path() / "Quorvel-error.out");
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_TRUE(contains(r.out, "**** Error on opening Quorvel-error.out -2")) << r.out;
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+    EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
+  }
 }
 
 TEST(FileSystem, ErrorFileThatCannotBeCreated) {
@@ -334,6 +334,84 @@ TEST(FileSystem, OutputsOfADeepPathLandInTheWorkingDirectory) {
   EXPECT_FALSE(dir.exists("out/g_Quorvel.out"));
   EXPECT_TRUE(complete(dir.read("f_Quorvel_Quorvel.out")));
   EXPECT_EQ(dir.read("e/f_Quorvel.out"), white_data());
+}
+
+// An output never destroys an input: an output path that is a link to the
+// data or the control file, a hard link, a control file named like an
+// output, or a FIFO (which would block) abandons that run only.
+TEST(FileSystem, OutputsThatWouldDestroyAnInputAreRefused) {
+  struct Case {
+    const char* name;
+    void (*arrange)(const TempDir&);
+    std::string message, reason;
+  };
+  const Case cases[] = {
+      {"link to the data", [](const TempDir& d) { fs::create_symlink("a.dat", d.path() / "a_Quorvel.out"); },
+       "**** Error on opening out file a_Quorvel.out -3", "a_Quorvel.out is the same file as a.dat"},
+      {"hard link to the data", [](const TempDir& d) { fs::create_hard_link(d.path() / "a.dat", d.path() / "a-k3+_quorvel.out"); },
+       "**** Error on opening a-k3+_quorvel.out -3", "a-k3+_quorvel.out is the same file as a.dat"},
+      {"link to the control file", [](const TempDir& d) { fs::create_symlink("a.cnl", d.path() / "a-k3-_quorvel.out"); },
+       "**** Error on opening a-k3-_quorvel.out -3", "a-k3-_quorvel.out is the same file as a.cnl"},
+      {"link to the batch list", [](const TempDir& d) { fs::create_symlink("Runquorvel.cnl", d.path() / "a_Quorvel.out"); },
+       "**** Error on opening out file a_Quorvel.out -3", "a_Quorvel.out is the same file as Runquorvel.cnl"},
+      {"control file named as the output", [](const TempDir& d) {
+         d.write("Runquorvel.cnl", "Number of runs = 2 *\na_Quorvel.out*\nb.cnl*\n");
+         fs::rename(d.path() / "a.cnl", d.path() / "a_Quorvel.out");
+       },
+       "**** Error on opening out file a_Quorvel.out -3", "a_Quorvel.out is the same file as a_Quorvel.out"},
+      {"FIFO", [](const TempDir& d) { ASSERT_EQ(mkfifo((d.path() / "a_Quorvel.out").c_str(), 0644), 0); },
+       "**** Error on opening out file a_Quorvel.out -2", "a_Quorvel.out is not a regular file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    write_batch(dir);
+    c.arrange(dir);
+    const std::string list = dir.read("Runquorvel.cnl"), data = dir.read("a.dat");
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_TRUE(contains(r.out, c.message + "\n " + c.reason + "\n")) << r.out;
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), c.message));
+    EXPECT_EQ(dir.read("Runquorvel.cnl"), list);
+    EXPECT_EQ(dir.read("a.dat"), data);
+    if (fs::is_regular_file(dir.path() / "a_Quorvel.out")) EXPECT_FALSE(complete(dir.read("a_Quorvel.out")));
+    EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
+    // An abandoned run leaves no temporary files behind.
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      EXPECT_EQ(entry.path().filename().string().find(".out."), std::string::npos) << entry.path();
+    }
+  }
+}
+
+// An error file that is the batch list is not emptied: the batch runs
+// without it.
+TEST(FileSystem, ErrorFileLinkedToTheBatchListIsRefused) {
+  TempDir dir;
+  write_batch(dir);
+  fs::create_symlink("Runquorvel.cnl", dir.path() / "Quorvel-error.out");
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_TRUE(contains(r.out, "**** Error on opening Quorvel-error.out -3\n"
+                              " Quorvel-error.out is the same file as Runquorvel.cnl")) << r.out;
+  EXPECT_TRUE(contains(dir.read("Runquorvel.cnl"), "a.cnl*"));
+  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
+}
+
+// Two runs that write the same outputs (one data file name in two folders,
+// or the same data twice): allowed, and the later run says so.
+TEST(FileSystem, RunsWritingTheSameOutputsAreNamed) {
+  TempDir dir;
+  write_batch(dir);
+  dir.write("sub/a.dat", "Other noise" + white_data().substr(11));
+  dir.write("c.cnl", control("sub/a.dat"));
+  dir.write("Runquorvel.cnl", "Number of runs = 3 *\na.cnl*\nb.cnl*\nc.cnl*\n");
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 0) << r.out;
+  const std::string message = "Outputs a_Quorvel.out of run 1 (a.cnl) are written again by run 3 (c.cnl)";
+  EXPECT_TRUE(contains(r.out, message)) << r.out;
+  EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+  EXPECT_TRUE(contains(dir.read("a_Quorvel.out"), "Other noise"));
 }
 
 }  // namespace

@@ -33,6 +33,19 @@ void standardise(std::span<const double> from, const Moments& m, std::span<doubl
   for (std::size_t i = 0; i < from.size(); ++i) to[i] = (from[i] - m.mean) * factor;
 }
 
+// The raw column multiplied by the power of two that brings its largest
+// magnitude into [0.5, 1). The factor is exact, so every normalised value
+// of the pass is the same to the bit as without it, while data far from 1
+// (below about 1e-41 or above 1e38) no longer under- or overflow in the
+// fourth-order moments.
+void scale_by_power_of_two(std::span<const double> from, std::span<double> to) {
+  double largest = 0.0;
+  for (double v : from) largest = std::max(largest, std::fabs(v));
+  int exponent = 0;
+  if (largest > 0.0) std::frexp(largest, &exponent);
+  for (std::size_t i = 0; i < from.size(); ++i) to[i] = std::ldexp(from[i], -exponent);
+}
+
 }  // namespace
 
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
@@ -47,7 +60,7 @@ bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
   return allocate_engine_arrays(rp, arrays.engine);
 }
 
-void tri(const RunParameters& rp, RunArrays& arrays) {
+bool tri(const RunParameters& rp, RunArrays& arrays) {
   const bool dated = rp.fmt.find('a') != std::string::npos;
   std::vector<std::string> dates;
   try {
@@ -81,7 +94,6 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
 
   PassResults results;
   ShuffledPValues shuffled;
-  std::span<const double> series = d;
   if (rp.iar > 0) {
     const ArFit fit = dfar(d, rp.iar, rp.pv, arrays.r, kReportUnit);
     if (fit.k == 0) {
@@ -100,18 +112,35 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
       writef(kReportUnit, "(60('*'))");
       outar(fit, rp, kReportUnit);
     }
-    series = arrays.r;
+  } else {
+    // The pass sees the raw column, neither centred nor scaled to unit
+    // spread; only its binary exponent is taken out.
+    scale_by_power_of_two(d, arrays.r);
   }
+  const std::span<const double> series = arrays.r;
   arrays.engine.row_threads = worker_threads();
   trisrun(series, arrays.v, rp, arrays.engine, results, kReportUnit);
-  if (rp.nres > 0) shuffled = resampl(series, arrays.v, rp, results, kReportUnit);
+  // Too few valid values: no test was computed, so there is nothing to
+  // report as a p-value and nothing for the bootstrap to compare with.
+  const bool computed = results.valid >= 12;
+  if (!computed) {
+    for (int unit : {kConsoleUnit, kErrorUnit}) {
+      writef(unit, "(' Valid trispectrum values = ',I1,' < 12')", results.valid);
+    }
+  }
+  if (computed && rp.nres > 0) shuffled = resampl(series, arrays.v, rp, results, kReportUnit);
 
   const EngineArrays& a = arrays.engine;
   const TrispectralValues values{a.t1, a.t2, a.t3, a.tr, a.ti, a.in};
-  outtris(values, shuffled, rp.npos + rp.nneg, rp, results, kReportUnit);
+  if (computed) {
+    outtris(values, shuffled, rp.npos + rp.nneg, rp, results, kReportUnit);
+  } else {
+    outtris_not_computed(kReportUnit);
+  }
   wrttris(a.u, rp.lo, rp.ne, rp.k3pos + 1, rp.bw, rp.iunit, kPosUnit);
   wrttris(a.z, rp.lo, rp.ne, rp.k3neg + 1, rp.bw, rp.iunit, kNegUnit);
   for (int unit : {kReportUnit, kNegUnit, kPosUnit}) flush_unit(unit);
+  return computed;
 }
 
 }  // namespace quorvel

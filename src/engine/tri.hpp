@@ -20,6 +20,8 @@ struct RunArrays {
 // Sizes the run's work arrays; false, never throwing, when they cannot be had.
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp);
 
-void tri(const RunParameters& rp, RunArrays& arrays);
+// Runs the analysis; false when the tests could not be computed (fewer than
+// 12 valid trispectrum values in the pass on the series under test).
+bool tri(const RunParameters& rp, RunArrays& arrays);
 
 }  // namespace quorvel

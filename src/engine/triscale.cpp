@@ -86,6 +86,7 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   }
 
   const int valid = n - invalid;
+  results.valid = valid;
   if (valid < 12) {
     writef(unit, "(40('*'),/)");
     writef(unit, "(' Valid trispectrum values = ',I1,' < 12')", valid);

@@ -489,13 +489,15 @@ bool top(float& run_timer, int /*nruns*/, int irun) {
     to(kAll, {"Unable to allocate work space for arrays in top"});
     stop();
   }
-  tri(rp, arrays);
+  // A run whose tests could not be computed is complete, but the batch
+  // does not end as a success.
+  const bool computed = tri(rp, arrays);
   head(kVersionMonth, kVersionDay, kVersionYear, run_timer, kReportUnit);
   // The run's outputs go in place now, replacing earlier files of their
   // names whole; a failed write is reported with this run (it stops the
   // program) and not found later at a close.
   for (int unit : {kReportUnit, kPosUnit, kNegUnit}) commit_unit(unit);
-  return true;
+  return computed;
 }
 
 }  // namespace quorvel

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include "common/interrupt.hpp"
 #include "common/stop.hpp"
 
 namespace quorvel {
@@ -303,6 +304,7 @@ void write_record(int unit, std::string_view record) {
     capture_buffer->push_back({unit, std::string(record)});
     return;
   }
+  check_interrupt();
   std::FILE* f = stream_of(unit);
   if (!f) return;
   errno = 0;

@@ -414,5 +414,60 @@ TEST(FileSystem, RunsWritingTheSameOutputsAreNamed) {
   EXPECT_TRUE(contains(dir.read("a_Quorvel.out"), "Other noise"));
 }
 
+bool has_temporary_output(const TempDir& dir) {
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    if (entry.path().filename().string().find(".out.") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// A signal during a bootstrap ends the program like a stop: the message on
+// the console and in the error file, status 128 + N, the interrupted run's
+// temporary files gone and its earlier outputs as they were.
+TEST(FileSystem, SignalDuringABootstrapLeavesEarlierOutputsIntact) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    write_batch(dir);
+    std::string endless = control("b.dat", true);
+    endless.replace(endless.find("Resamples = 12"), 14, "Resamples = 9999999");
+    dir.write("b.cnl", endless);
+    for (const char* name : {"b_Quorvel.out", "b-k3+_quorvel.out", "b-k3-_quorvel.out"}) dir.write(name, "earlier\n");
+
+    const std::string out = (dir.path() / ".stdout").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int in = open("/dev/null", O_RDWR);
+      if (o < 0 || in < 0 || dup2(o, 1) < 0 || dup2(in, 2) < 0 || dup2(in, 0) < 0) _exit(120);
+      if (chdir(dir.path().c_str()) != 0) _exit(121);
+      execl(QUORVEL_BINARY, QUORVEL_BINARY, static_cast<char*>(nullptr));
+      _exit(123);
+    }
+    ASSERT_GT(pid, 0);
+    // Wait for the second run's temporary files, then into its bootstrap.
+    for (int i = 0; i < 2000 && !(complete(dir.read("a_Quorvel.out")) && has_temporary_output(dir)); ++i) usleep(10000);
+    usleep(300000);
+    kill(pid, signal);
+    int status = 0;
+    for (int i = 0; i < 3000 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+    if (kill(pid, 0) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      FAIL() << "the program went on after the signal";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    const std::string message = "Interrupted by signal " + std::to_string(signal);
+    EXPECT_TRUE(contains(dir.read(".stdout"), message)) << dir.read(".stdout");
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+    for (const char* name : {"b_Quorvel.out", "b-k3+_quorvel.out", "b-k3-_quorvel.out"}) {
+      EXPECT_EQ(dir.read(name), "earlier\n") << name;
+    }
+    EXPECT_FALSE(has_temporary_output(dir));
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  }
+}
+
 }  // namespace
 }  // namespace quorvel::testing

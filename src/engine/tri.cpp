@@ -51,31 +51,27 @@ void scale_by_power_of_two(std::span<const double> from, std::span<double> to) {
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
   const double n = rp.N;
   if (!fits_in_memory(8.0 * (3.0 * n + 4.0 * std::max(rp.ncols, 1)) + engine_bytes(rp))) return false;
-  try {
-    arrays.x.assign(static_cast<std::size_t>(rp.N), 0.0);
-    arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  // The column and the series are not taken here: the column grows as its
+  // rows arrive, and the series is taken once they are all there.
   return allocate_engine_arrays(rp, arrays.engine);
 }
 
 bool tri(const RunParameters& rp, RunArrays& arrays) {
   const bool dated = rp.fmt.find('a') != std::string::npos;
-  std::vector<std::string> dates;
-  try {
-    dates.assign(dated ? static_cast<std::size_t>(rp.N) : 1, std::string(25, ' '));
-  } catch (const std::bad_alloc&) {
-    writel(kReportUnit, "Unable to allocate work space for ts in tri");
-    writel(kConsoleUnit, "Unable to allocate work space for ts in tri");
-    stop();
-  }
+  // The date texts grow with the rows (datc); one entry without dates.
+  std::vector<std::string> dates(dated ? 0 : 1, std::string(25, ' '));
   cffti(rp.M, arrays.v);
 
   writef(kReportUnit, "(67('*'))");
   wr2(rp, kReportUnit);
   writef(kReportUnit, "(' Format: ',A50)", rp.fmt);
   datc(arrays.x, dates, rp, dated ? 'm' : 'a');
+  try {
+    arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
+  } catch (const std::bad_alloc&) {
+    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
+    stop();
+  }
 
   const std::span<const double> d(arrays.x.data(), static_cast<std::size_t>(rp.N));
   // A NaN or an infinity read from the file would make every statistic of

@@ -469,5 +469,54 @@ TEST(FileSystem, SignalDuringABootstrapLeavesEarlierOutputsIntact) {
   }
 }
 
+// Standard descriptors closed by the caller (quorvel >&-) are made valid at
+// start: console lines must not land in the first file opened.
+TEST(FileSystem, ClosedStandardOutputTakesNoFile) {
+  TempDir dir;
+  write_batch(dir);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDWR);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(in, 2) < 0) _exit(120);
+    close(1);
+    if (chdir(dir.path().c_str()) != 0) _exit(121);
+    execl(QUORVEL_BINARY, QUORVEL_BINARY, static_cast<char*>(nullptr));
+    _exit(123);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(dir.read("Quorvel-error.out"), "");
+  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+}
+
+// A header that announces far more rows than the file holds costs memory
+// for the rows that exist only: the column grows as they arrive.
+TEST(FileSystem, AnnouncedRowsAreNotTakenBeforeTheyArrive) {
+  TempDir dir;
+  write_batch(dir);
+  std::string data = white_data();
+  data.replace(data.find("rows = 1024"), 11, "rows = 9999999");
+  dir.write("a.dat", data);
+  dir.write("Runquorvel.cnl", "Number of runs = 1 *\na.cnl*\n");
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDWR);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(in, 1) < 0 || dup2(in, 2) < 0) _exit(120);
+    if (chdir(dir.path().c_str()) != 0) _exit(121);
+    execl(QUORVEL_BINARY, QUORVEL_BINARY, static_cast<char*>(nullptr));
+    _exit(123);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), "**** eof in read from data file \n t = 1025"))
+      << dir.read("Quorvel-error.out");
+  EXPECT_LT(usage.ru_maxrss, 80 * 1024) << "peak resident kilobytes";
+}
+
 }  // namespace
 }  // namespace quorvel::testing

@@ -8,6 +8,7 @@
 #include "ar/dcholsl.hpp"
 #include "ar/dinverse.hpp"
 #include "common/array_view.hpp"
+#include "common/memory.hpp"
 #include "common/record_writer.hpp"
 #include "common/units.hpp"
 #include "stats/cdchi.hpp"
@@ -140,7 +141,13 @@ ArFit dfar(std::span<const double> x, int p, float pv, std::span<double> e, int 
     return fit;
   }
 
+  // An order whose normal equations cannot fit in memory is refused before
+  // any of the fit's work is spent.
   ArSystem sys;
+  if (!fits_in_memory(8.0 * p * p + 64.0 * p)) {
+    tell(unit, "Unable to allocate work space for arrays in far");
+    return ArFit{};
+  }
   try {
     sys.p = p;
     sys.A.assign(static_cast<std::size_t>(p) * p, 0.0);

@@ -122,6 +122,13 @@ new.quorvel <- function(res, settings, data.name, call) {
   ), class = "quorvel")
 }
 
+# Each warning once, with its count when a pass of the bootstrap repeated it.
+counted <- function(warnings) {
+  kinds <- unique(warnings)
+  times <- tabulate(match(warnings, kinds), length(kinds))
+  paste0(kinds, ifelse(times > 1, sprintf(" (%d times)", times), ""))
+}
+
 shuffled.p.value <- function(test) if (is.null(test$shuffled.p.value)) NA_real_ else test$shuffled.p.value
 
 print.quorvel <- function(x, digits = getOption("digits"), ...) {
@@ -136,7 +143,7 @@ print.quorvel <- function(x, digits = getOption("digits"), ...) {
           " (", x$resamples, " resamples)\n", sep = "")
     }
   }
-  if (length(x$warnings)) cat("\nWarnings:\n", paste0("  ", x$warnings, "\n"), sep = "")
+  if (length(x$warnings)) cat("\nWarnings:\n", paste0("  ", counted(x$warnings), "\n"), sep = "")
   cat("\n")
   invisible(x)
 }
@@ -150,7 +157,7 @@ as.data.frame.quorvel <- function(x, row.names = NULL, optional = FALSE, ...) {
   row <- data.frame(series = x$data.name, N = x$N, M = x$M, e = x$e, lambda = x$lambda)
   row[paste0("p.", names(x$tests))] <- lapply(x$tests, `[[`, "p.value")
   row[paste0("shuffled.", names(x$tests))] <- lapply(x$tests, shuffled.p.value)
-  row$warnings <- paste(x$warnings, collapse = "; ")
+  row$warnings <- paste(counted(x$warnings), collapse = "; ")
   if (!is.null(row.names)) rownames(row) <- row.names
   row
 }

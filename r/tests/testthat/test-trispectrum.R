@@ -60,6 +60,21 @@ test_that("the example series give the batch program's p-values", {
   }
 })
 
+test_that("each test's p-value follows from its statistic", {
+  skip_if(!nzchar(source_dir), "QUORVEL_SOURCE_DIR not set")
+  r <- do.call(trispectrum.test, c(list(example_series("white")), examples$white))
+  skip_if(r$valid == 0, "the library leaves the statistics at 0")
+  t <- r$tests
+  expect_equal(t$gaussianity$parameter[["df"]], 2 * r$valid)
+  expect_equal(t$reversibility$parameter[["df"]], r$valid)
+  # The run's probabilities are single precision.
+  expect_equal(t$nonlinearity$p.value, pnorm(t$nonlinearity$statistic[[1]], lower.tail = FALSE), tolerance = 1e-5)
+  for (test in t[c("reversibility", "gaussianity", "aliasing")]) {
+    expect_equal(test$p.value, pchisq(test$statistic[[1]], test$parameter[["df"]], lower.tail = FALSE),
+                 tolerance = 1e-5)
+  }
+})
+
 test_that("a ts gives its rate, a time unit its interval, and the methods their shapes", {
   set.seed(3)
   x <- ts(rnorm(1200), frequency = 12)

@@ -1,14 +1,39 @@
 // Quorvel: trispectrum tests of a sampled time series for nonlinearity,
 // time irreversibility, non-Gaussianity and aliasing. Runs the batch of
 // "Runquorvel.cnl" in the working directory; takes no arguments.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 
+#include "common/interrupt.hpp"
+#include "common/record_writer.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "input/batch.hpp"
 
+namespace {
+
+// A descriptor 0, 1 or 2 left closed by the caller would be taken by the
+// first file the program opens, and console lines would land in it.
+void make_standard_descriptors_valid() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
+}  // namespace
+
 int main() {
+  make_standard_descriptors_valid();
+  quorvel::install_interrupt_handlers();
   int status = 0;
   try {
     status = quorvel::run_batch();
@@ -19,6 +44,13 @@ int main() {
     std::fprintf(stderr, " Unexpected failure: %s\n", e.what());
     status = 1;
   }
-  if (!quorvel::close_all_units()) status = 1;  // a failed write found at the last flush
+  // An interrupted run leaves no outputs of its own; earlier files of their
+  // names stay as they were. A signal after the last safe point counts too.
+  if (const int signal = quorvel::take_signal(); signal != 0) {
+    quorvel::discard_staged_units();
+    for (int unit : {quorvel::kConsoleUnit, quorvel::kErrorUnit}) quorvel::writel(unit, "Interrupted by signal ", signal);
+    status = 128 + signal;
+  }
+  if (!quorvel::close_all_units() && status == 0) status = 1;  // a failed write found at the last flush
   return status;
 }

@@ -8,6 +8,7 @@
 #include "ar/dcholsl.hpp"
 #include "ar/dinverse.hpp"
 #include "common/array_view.hpp"
+#include "common/memory.hpp"
 #include "common/send.hpp"
 #include "common/units.hpp"
 #include "stats/cdchi.hpp"
@@ -127,8 +128,11 @@ ArFit dfar(std::span<const double> x, int p, float pv, std::span<double> e, int 
     return fit;
   }
 
+  // An order whose normal equations cannot fit in memory is refused before
+  // any of the fit's work is spent.
   ArSystem sys;
   try {
+    if (!fits_in_memory(8.0 * p * p + 64.0 * p)) throw std::bad_alloc();
     sys.p = p;
     sys.A.assign(static_cast<std::size_t>(p) * p, 0.0);
     sys.r.assign(p + 1, 0.0);

@@ -4,6 +4,7 @@
 // descriptors, kept in a cache keyed by the text. walk_format() runs the
 // tree over an item list by the standard's rules (repeat counts, groups,
 // "/", ":", stop at a data descriptor with no item left, format reversion).
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -79,6 +80,62 @@ namespace format_walk {
 
 enum class Flow { Continue, Stop, Fail };
 
+// What a group that only positions does to the position p of a record:
+// p -> max(p + shift, floor). X and TR add, TL subtracts down to 0, T sets;
+// such steps compose, and repeat, in this same form. Values saturate far
+// beyond any record.
+struct Placement {
+  static constexpr long long kFar = 1LL << 60;
+  long long shift = 0;
+  long long floor = -kFar;
+
+  static long long clamp(long double v) {
+    return v > kFar ? kFar : v < -kFar ? -kFar : static_cast<long long>(v);
+  }
+  // This placement, then `next`.
+  Placement then(const Placement& next) const {
+    return {clamp(static_cast<long double>(shift) + next.shift),
+            std::max(clamp(static_cast<long double>(floor) + next.shift), next.floor)};
+  }
+  // This placement done `times` times (times >= 1).
+  Placement repeated(long long times) const {
+    return {clamp(static_cast<long double>(shift) * times),
+            clamp(static_cast<long double>(floor) + static_cast<long double>(times - 1) * std::max(shift, 0LL))};
+  }
+};
+
+// True for a group of position and mode steps only (X, T, TL, TR, P, BN,
+// BZ, S, SP, SS and such groups): no data, no "/", no ":", no literal.
+inline bool positions_only(const std::vector<EditNode>& nodes) {
+  for (const EditNode& node : nodes) {
+    switch (node.kind) {
+      case EditKind::Skip: case EditKind::SkipLeft: case EditKind::Tab: case EditKind::Scale:
+      case EditKind::BlankNull: case EditKind::BlankZero: case EditKind::SignPlus: case EditKind::SignDefault:
+        break;
+      case EditKind::Group:
+        if (!positions_only(node.items)) return false;
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+inline Placement placement_of(const std::vector<EditNode>& nodes) {
+  Placement p;
+  for (const EditNode& node : nodes) {
+    switch (node.kind) {
+      case EditKind::Skip: p = p.then({node.count, -Placement::kFar}); break;
+      case EditKind::SkipLeft: p = p.then({-static_cast<long long>(node.count), 0}); break;
+      case EditKind::Tab: p = p.then({-Placement::kFar, node.count - 1LL}); break;
+      case EditKind::Group: p = p.then(placement_of(node.items).repeated(node.repeat)); break;
+      default: break;
+    }
+  }
+  return p;
+}
+
 template <class Sink>
 Flow walk_list(const std::vector<EditNode>& nodes, std::size_t from, Sink& sink, long long& budget) {
   for (std::size_t i = from; i < nodes.size(); ++i) {
@@ -89,6 +146,18 @@ Flow walk_list(const std::vector<EditNode>& nodes, std::size_t from, Sink& sink,
     }
     switch (node.kind) {
       case EditKind::Group:
+        // A sink that can place its position in one step gets the
+        // repetitions of a positions-only group after the first as one
+        // step: its work follows the record and the items, not the count.
+        if constexpr (requires(long long v) { sink.place(v, v); }) {
+          if (node.repeat > 2 && positions_only(node.items)) {
+            Flow flow = walk_list(node.items, 0, sink, budget);
+            if (flow != Flow::Continue) return flow;
+            const Placement rest = placement_of(node.items).repeated(node.repeat - 1LL);
+            sink.place(rest.shift, rest.floor);
+            break;
+          }
+        }
         for (int r = 0; r < node.repeat; ++r) {
           if (--budget < 0) {
             sink.format_error();

@@ -1,7 +1,8 @@
 #pragma once
-// Whether an allocation of this size can be had at all: a request larger
-// than the machine's memory is refused up front rather than left to the
-// system's overcommit.
+// Whether an allocation of this size can be had: a request larger than
+// the memory still available (MemAvailable) or than what the process's
+// memory control group still allows is refused up front rather than left
+// to the system's overcommit (and its out-of-memory killer).
 
 namespace quorvel {
 

@@ -192,6 +192,12 @@ struct FieldSink {
     }
   }
 
+  // The position after steps that only move it: max(pos + shift, floor).
+  void place(long long shift, long long floor) {
+    const long long moved = std::max(static_cast<long long>(pos) + shift, floor);
+    pos = static_cast<std::size_t>(std::max(moved, 0LL));
+  }
+
   bool fail(int s) {
     status = s;
     return false;

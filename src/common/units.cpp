@@ -2,6 +2,7 @@
 
 #include <stdio_ext.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "common/memory_units.hpp"
+#include "common/interrupt.hpp"
 #include "common/stop.hpp"
 
 namespace quorvel {
@@ -20,6 +22,7 @@ struct FileUnit {
   std::FILE* file = nullptr;
   bool reading = false;
   std::string name;
+  std::string temp;  // a staged unit's temporary file, put in place at commit
 };
 
 std::map<int, FileUnit>& table() {
@@ -29,6 +32,7 @@ std::map<int, FileUnit>& table() {
 
 thread_local std::vector<CapturedRecord>* capture_buffer = nullptr;
 bool write_failure_seen = false;
+std::string last_refusal;
 
 std::string trimmed_name(std::string_view name) {
   std::size_t end = name.find_last_not_of(' ');
@@ -62,6 +66,9 @@ bool report_write_failure(int unit, int status) {
     __fpurge(it->second.file);
     std::fclose(it->second.file);
   }
+  // A staged file that failed is never put in place: the earlier file of
+  // the name stays as it was.
+  if (!it->second.temp.empty()) ::unlink(it->second.temp.c_str());
   table().erase(it);
   write_failure_seen = true;
 
@@ -89,26 +96,93 @@ bool flush_checked(int unit, bool& must_stop) {
   return false;
 }
 
+// Closes a staged unit's file and renames it into place; 0 or the errno.
+int put_in_place(FileUnit& u) {
+  errno = 0;
+  const bool closed = std::fclose(u.file) == 0;
+  u.file = nullptr;
+  if (closed && ::rename(u.temp.c_str(), u.name.c_str()) == 0) return 0;
+  return errno ? errno : EIO;
+}
+
+// Why an output may not be written at `path` (0 when it may): an existing
+// path that is no regular file (a FIFO would block, a device swallow the
+// output), or one of the inputs of the batch.
+int output_refusal(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode)) {
+    last_refusal = path + " is not a regular file";
+    return kNotARegularFile;
+  }
+  for (int input : {kListUnit, kErrorUnit, kControlUnit, kDataUnit}) {
+    auto it = table().find(input);
+    struct stat in {};
+    if (it == table().end() || ::fstat(fileno(it->second.file), &in) != 0) continue;
+    if (in.st_dev == st.st_dev && in.st_ino == st.st_ino) {
+      last_refusal = path + " is the same file as " + it->second.name;
+      return kSameAsAnInput;
+    }
+  }
+  return 0;
+}
+
+// A new file beside `path` for a staged unit, with the permissions that a
+// plain create would give.
+std::FILE* create_temporary(const std::string& path, std::string& temp) {
+  temp = path + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return nullptr;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    const int e = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    errno = e;
+  }
+  return f;
+}
+
 }  // namespace
 
 bool output_failed() { return write_failure_seen; }
 
+std::string refusal_reason() { return last_refusal; }
+
+bool same_file(std::string_view a, std::string_view b) {
+  struct stat sa {}, sb {};
+  return ::stat(trimmed_name(a).c_str(), &sa) == 0 && ::stat(trimmed_name(b).c_str(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 int open_unit(int unit, std::string_view name, OpenStatus status) {
   if (MemoryFiles* m = memory_files()) return memory_open(*m, unit, name, status);
   close_unit(unit);
+  last_refusal.clear();
   std::string path = trimmed_name(name);
   if (path.empty()) return ENOENT;
-  struct stat st {};
-  bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return EISDIR;
-  if (status == OpenStatus::Old && !exists) return ENOENT;
+  std::string temp;
+  std::FILE* f = nullptr;
   errno = 0;
-  std::FILE* f = std::fopen(path.c_str(), status == OpenStatus::Old ? "rb" : "wb");
+  if (status == OpenStatus::Old) {
+    struct stat st {};
+    bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return EISDIR;
+    if (!exists) return ENOENT;
+    f = std::fopen(path.c_str(), "rb");
+  } else {
+    if (int refused = output_refusal(path); refused != 0) return refused;
+    f = status == OpenStatus::Staged ? create_temporary(path, temp) : std::fopen(path.c_str(), "wb");
+  }
   if (!f) return errno ? errno : EIO;
   // The error file is written a line at a time: its messages are on disk
   // however the program ends, and a failure shows at the message itself.
   if (unit == kErrorUnit) std::setvbuf(f, nullptr, _IOLBF, BUFSIZ);
-  table()[unit] = FileUnit{f, status == OpenStatus::Old, path};
+  table()[unit] = FileUnit{f, status == OpenStatus::Old, path, temp};
   return 0;
 }
 
@@ -121,8 +195,44 @@ void close_unit(int unit) {
   }
   auto it = table().find(unit);
   if (it == table().end()) return;
+  if (!it->second.temp.empty()) {
+    commit_unit(unit);
+    return;
+  }
   std::fclose(it->second.file);
   table().erase(it);
+}
+
+void commit_unit(int unit) {
+  bool must_stop = false;
+  if (!flush_checked(unit, must_stop)) {
+    if (must_stop) stop();
+    return;
+  }
+  auto it = table().find(unit);
+  if (it == table().end() || it->second.temp.empty()) return;
+  if (int status = put_in_place(it->second); status != 0) {
+    if (report_write_failure(unit, status)) stop();
+    return;
+  }
+  table().erase(it);
+}
+
+void discard_unit(int unit) {
+  auto it = table().find(unit);
+  if (it == table().end()) return;
+  __fpurge(it->second.file);
+  std::fclose(it->second.file);
+  if (!it->second.temp.empty()) ::unlink(it->second.temp.c_str());
+  table().erase(it);
+}
+
+void discard_staged_units() {
+  std::vector<int> staged;
+  for (auto& [unit, u] : table()) {
+    if (!u.temp.empty()) staged.push_back(unit);
+  }
+  for (int unit : staged) discard_unit(unit);
 }
 
 void rewind_unit(int unit) {
@@ -158,6 +268,21 @@ bool flush_all_units() {
 
 bool close_all_units() {
   bool ok = flush_all_units();
+  // Staged units go in place first, so that a failure can still be told
+  // in the error file.
+  std::vector<int> staged;
+  for (auto& [unit, u] : table()) {
+    if (!u.temp.empty()) staged.push_back(unit);
+  }
+  for (int unit : staged) {
+    auto it = table().find(unit);
+    if (int status = put_in_place(it->second); status != 0) {
+      report_write_failure(unit, status);
+      ok = false;
+    } else {
+      table().erase(it);
+    }
+  }
   for (auto& [unit, u] : table()) std::fclose(u.file);
   table().clear();
   std::fflush(stdout);
@@ -168,6 +293,11 @@ bool close_all_units() {
 bool is_open(int unit) {
   if (MemoryFiles* m = memory_files()) return m->units.count(unit) != 0;
   return table().count(unit) != 0;
+}
+
+std::string unit_file_name(int unit) {
+  auto it = table().find(unit);
+  return it == table().end() ? std::string() : it->second.name;
 }
 
 bool file_exists(std::string_view name) {
@@ -187,6 +317,7 @@ void write_record(int unit, std::string_view record) {
     return;
   }
   if (MemoryFiles* m = memory_files()) return memory_write(*m, unit, record);
+  check_interrupt();
   std::FILE* f = stream_of(unit);
   if (!f) return;
   errno = 0;

@@ -26,17 +26,35 @@ inline constexpr int kFormatError = 5006;     // a format that cannot be parsed
 inline constexpr int kNameTooLong = -1;       // a file name we refuse to cut
 inline constexpr int kRecordTooLong = 5016;   // a record beyond kMaxRecordLength
 inline constexpr std::size_t kMaxRecordLength = std::size_t{16} << 20;
+inline constexpr int kNotARegularFile = -2;  // an output path held by a folder, FIFO, device
+inline constexpr int kSameAsAnInput = -3;    // an output path that is one of the inputs
 
-enum class OpenStatus { Old, Replace };
+// Old: the file must exist and is read. Replace: the file is created or
+// emptied and written. Staged: written under a temporary name beside it in
+// the same folder and put in place by commit_unit, so that the file of the
+// name is only ever replaced whole.
+enum class OpenStatus { Old, Replace, Staged };
 
 // Opens `unit` on the file `name` (trailing blanks are not part of the
-// name), closing what the unit had open. Old: the file must exist and is
-// read; Replace: the file is created or emptied and written. Returns 0 or
-// an I/O status code (errno of the failed open; a directory is refused).
+// name), closing what the unit had open. Returns 0 or an I/O status code
+// (errno of the failed open; a directory is refused). An output (Replace,
+// Staged) is refused when its path exists and is not a regular file
+// (kNotARegularFile), or is the same file as the batch list, the error
+// file, the control file or the data file open on their units
+// (kSameAsAnInput); refusal_reason() then says why in words.
 int open_unit(int unit, std::string_view name, OpenStatus status);
+std::string refusal_reason();
+// True when both names exist and are one file (device and inode).
+bool same_file(std::string_view a, std::string_view b);
 // Closes a unit; what it had buffered is written first (a failure there
-// is a failed write, below).
+// is a failed write, below). A staged unit is put in place.
 void close_unit(int unit);
+// A staged unit: commit puts it in place under its name (a failure is a
+// failed write); discard removes its temporary file, leaving any earlier
+// file of the name as it was.
+void commit_unit(int unit);
+void discard_unit(int unit);
+void discard_staged_units();
 void rewind_unit(int unit);
 void flush_unit(int unit);
 // Flush and close without stopping, for the program's end: a failure is
@@ -44,6 +62,8 @@ void flush_unit(int unit);
 bool flush_all_units();
 bool close_all_units();
 bool is_open(int unit);
+// The name of the file a unit has open ("" for none or a console unit).
+std::string unit_file_name(int unit);
 bool file_exists(std::string_view name);
 
 // Writes one record (a newline is added). Writing on a unit that is not

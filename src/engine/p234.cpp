@@ -6,6 +6,7 @@
 
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
+#include "common/interrupt.hpp"
 #include "common/threads.hpp"
 #include "engine/engine_arrays.hpp"
 #include "engine/grid.hpp"
@@ -266,6 +267,7 @@ void p234(std::span<const double> series, const FftTable& v, const RunParameters
   const bool tapered = ntaper >= 3;
   const std::vector<std::size_t> splits = row_splits(a.plan, std::max(a.row_threads, 1));
   for (int f0 = 0; f0 < K; f0 += FrameChunk::kFrames) {
+    check_interrupt();  // a safe point between chunks of frames
     const int nframes = std::min(FrameChunk::kFrames, K - f0);
     for (int c = 0; c < nframes; ++c) {
       const double* y = series.data() + static_cast<std::size_t>(f0 + c) * M;

@@ -35,8 +35,13 @@ int run_batch() {
   // The batch can run without its error file (its messages stay on the
   // console), but it does not end as a success then.
   bool abandoned = false;
-  if (int status = open_unit(kErrorUnit, "Quorvel-error.out", OpenStatus::Replace); status != 0) {
+  constexpr const char* kErrorFile = "Quorvel-error.out";
+  // The error file is emptied at start: never when it is the batch list.
+  int status = same_file(kErrorFile, kListFile) ? kSameAsAnInput : open_unit(kErrorUnit, kErrorFile, OpenStatus::Replace);
+  if (status != 0) {
     writel(kConsoleUnit, "**** Error on opening Quorvel-error.out ", status);
+    if (status == kSameAsAnInput) writel(kConsoleUnit, std::string(kErrorFile) + " is the same file as " + kListFile);
+    if (status == kNotARegularFile) writel(kConsoleUnit, refusal_reason());
     abandoned = true;
   }
 

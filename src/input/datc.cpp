@@ -1,6 +1,7 @@
 #include "input/datc.hpp"
 
-#include <exception>
+#include <new>
+#include <stdexcept>
 
 #include "common/memory_units.hpp"
 #include "common/record_writer.hpp"
@@ -26,7 +27,7 @@ namespace {
 
 }  // namespace
 
-void datc(std::span<double> x, std::vector<std::string>& dates, const RunParameters& rp, char mode) {
+void datc(std::vector<double>& x, std::vector<std::string>& dates, const RunParameters& rp, char mode) {
   // Where the date-and-time text stands: first when the format begins with
   // its A descriptor, last when the A comes after the values.
   bool text_first = false;
@@ -49,6 +50,7 @@ void datc(std::span<double> x, std::vector<std::string>& dates, const RunParamet
   // A run of the library hands its column over as it is.
   if (const MemoryFiles* m = memory_files(); m && m->column_given) {
     const std::size_t first = static_cast<std::size_t>(rp.is - 1);
+    x.assign(static_cast<std::size_t>(rp.N), 0.0);
     for (std::size_t t = 0; t < x.size() && first + t < m->column.size(); ++t) x[t] = m->column[first + t];
     return;
   }
@@ -65,24 +67,30 @@ void datc(std::span<double> x, std::vector<std::string>& dates, const RunParamet
     }
   }
   // Each row is read whole into a row of its own; only the analysed column
-  // is kept, so the memory of a run follows the rows that exist, not the
-  // size a header announces.
+  // is kept, and it grows as the rows arrive, so the memory of a run
+  // follows the rows that exist, not the size a header announces.
   std::vector<double> row;
   std::vector<InputItem> items;
+  x.clear();
+  if (mode == 'm') dates.clear();
   try {
     row.resize(static_cast<std::size_t>(rp.ncols));
     items.resize(static_cast<std::size_t>(rp.ncols) + (mode == 'm' ? 1 : 0));
-  } catch (const std::exception&) {
+    for (long t = 1; t <= n; ++t) {
+      std::size_t k = 0;
+      if (mode == 'm') dates.emplace_back(25, ' ');
+      if (mode == 'm' && text_first) items[k++] = InputItem{nullptr, &dates.back(), 25};
+      for (double& value : row) items[k++] = InputItem{&value, nullptr, 0};
+      if (mode == 'm' && !text_first) items[k++] = InputItem{nullptr, &dates.back(), 25};
+      if (int status = read_formatted(kDataUnit, rp.fmt, items); status != 0) read_failed(status, t, rp);
+      x.push_back(row[static_cast<std::size_t>(rp.icol - 1)]);
+    }
+  } catch (const std::bad_alloc&) {
     for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
     stop();
-  }
-  for (long t = 1; t <= n; ++t) {
-    std::size_t k = 0;
-    if (mode == 'm' && text_first) items[k++] = InputItem{nullptr, &dates[t - 1], 25};
-    for (double& value : row) items[k++] = InputItem{&value, nullptr, 0};
-    if (mode == 'm' && !text_first) items[k++] = InputItem{nullptr, &dates[t - 1], 25};
-    if (int status = read_formatted(kDataUnit, rp.fmt, items); status != 0) read_failed(status, t, rp);
-    x[t - 1] = row[static_cast<std::size_t>(rp.icol - 1)];
+  } catch (const std::length_error&) {
+    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
+    stop();
   }
 }
 

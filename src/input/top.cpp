@@ -1,7 +1,9 @@
 #include "input/top.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <climits>
+#include <map>
 #include <string>
 
 #include "common/clock.hpp"
@@ -50,20 +52,22 @@ std::string trimmed(const std::string& s) {
   return end == std::string::npos ? std::string() : s.substr(0, end + 1);
 }
 
-// The base name of the data file: the part after its last separator, of
-// which only the first four are looked at (with five or more, the part
-// after the fourth stays in the name).
+// The base name of the data file: the part after its last separator, so
+// that the outputs named after it land in the working directory whatever
+// path the name holds.
 std::string base_name(const std::string& datafile) {
   std::string name = trimmed(datafile);
-  std::size_t base = 0;
-  int separators = 0;
-  for (std::size_t i = 0; i < name.size() && separators < 4; ++i) {
-    if (name[i] == '\\' || name[i] == '/') {
-      base = i + 1;
-      ++separators;
-    }
-  }
-  return name.substr(base);
+  std::size_t last = name.find_last_of("\\/");
+  return last == std::string::npos ? name : name.substr(last + 1);
+}
+
+// A control character (a NUL included) in a file name: the system would see
+// another name than the checks do.
+bool has_control_character(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u < 32 || u == 127;
+  });
 }
 
 // The stem of the output names: the base name up to its first point.
@@ -127,15 +131,43 @@ std::string padded_key(const char* key) {
   return k;
 }
 
-// Opens an output file of the run and reports a failure; names longer than
-// the 50-character name field are refused rather than cut.
+// Opens an output file of the run under a temporary name (it replaces the
+// file of its name when the run ends) and reports a failure; names longer
+// than the 50-character name field are refused rather than cut, and so is
+// a path that is no regular file or one of the inputs.
 bool open_output(int unit, const std::string& name, const char* message) {
-  int status = name.size() > kMaxFileName ? kNameTooLong : open_unit(unit, name, OpenStatus::Replace);
+  int status = name.size() > kMaxFileName ? kNameTooLong : open_unit(unit, name, OpenStatus::Staged);
   if (status != 0) {
     to(kConsoleError, {message, name, " ", status});
+    if (status == kNotARegularFile || status == kSameAsAnInput) to(kConsoleError, {refusal_reason()});
     return false;
   }
   return true;
+}
+
+// An abandoned run leaves no outputs of its own: earlier files of the names
+// stay as they were.
+bool abandon_outputs() {
+  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) discard_unit(unit);
+  return false;
+}
+
+// Two runs of a batch that write the same outputs (the same data file, or
+// two of one name in different folders): the later one says so.
+void note_same_outputs(const std::string& report, int irun) {
+  struct Writer {
+    int irun;
+    std::string control;
+  };
+  thread_local std::map<std::string, Writer> written;  // per thread: library calls run on many
+  if (irun <= 1) written.clear();
+  const std::string control = unit_file_name(kControlUnit);
+  if (auto it = written.find(report); it != written.end() && it->second.irun < irun) {
+    to(kConsoleError, {"Outputs " + report + " of run " + std::to_string(it->second.irun) + " (" +
+                       it->second.control + ") are written again by run " + std::to_string(irun) + " (" +
+                       control + ")"});
+  }
+  written[report] = Writer{irun, control};
 }
 
 // A count for an I9 field (a count beyond it prints as asterisks anyway).
@@ -240,7 +272,7 @@ void size_run(RunParameters& rp) {
 
 }  // namespace
 
-bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
+bool top(float& run_timer, int /*nruns*/, int irun, RunOutcome* outcome) {
   RunParameters rp;
   const std::string text = read_parameter_text();
 
@@ -251,6 +283,11 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
     stop();
   }
   rp.datafile = file.value;
+  if (has_control_character(rp.datafile)) {
+    to(kConsoleError, {"Control character in the data file name of run " + std::to_string(irun) + ", " +
+                       unit_file_name(kControlUnit)});
+    stop();
+  }
 
   close_unit(kDataUnit);
   if (!file_exists(rp.datafile)) {
@@ -272,13 +309,15 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
   const std::string stem = output_stem(rp.datafile);
 
   // The output files and their first lines.
-  if (!open_output(kReportUnit, stem + "_Quorvel.out", "**** Error on opening out file ")) return false;
+  const std::string report = stem + "_Quorvel.out";
+  if (!open_output(kReportUnit, report, "**** Error on opening out file ")) return abandon_outputs();
+  note_same_outputs(report, irun);
   writef(kReportUnit, "(11X,' Trispectrum Statistics by Quorvel')");
   run_timer = processor_time();
   const std::string version_line = "(' Version ',I2,'-',I2,'-',I4,7X,'Run ',A24)";
-  if (!open_output(kPosUnit, stem + "-k3+_quorvel.out", "**** Error on opening ")) return false;
+  if (!open_output(kPosUnit, stem + "-k3+_quorvel.out", "**** Error on opening ")) return abandon_outputs();
   writef(kPosUnit, version_line, kVersionMonth, kVersionDay, kVersionYear, date_time_24());
-  if (!open_output(kNegUnit, stem + "-k3-_quorvel.out", "**** Error on opening ")) return false;
+  if (!open_output(kNegUnit, stem + "-k3-_quorvel.out", "**** Error on opening ")) return abandon_outputs();
   writef(kNegUnit, version_line, kVersionMonth, kVersionDay, kVersionYear, date_time_24());
 
   IntField column = numread("umber", text, "= ", kNoteUnit);
@@ -455,16 +494,19 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
     to(kAll, {"Unable to allocate work space for arrays in top"});
     stop();
   }
-  tri(rp, arrays, outcome);
+  // A run whose tests could not be computed is complete, but the batch
+  // does not end as a success.
+  const bool computed = tri(rp, arrays, outcome);
   if (outcome) {
     outcome->rp = rp;
     outcome->arrays = std::move(arrays);
   }
   head(kVersionMonth, kVersionDay, kVersionYear, run_timer, kReportUnit);
-  // The run's outputs go to disk now, so that a failed write is reported
-  // with this run (it stops the program) and not found later at a close.
-  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) flush_unit(unit);
-  return true;
+  // The run's outputs go in place now, replacing earlier files of their
+  // names whole; a failed write is reported with this run (it stops the
+  // program) and not found later at a close.
+  for (int unit : {kReportUnit, kPosUnit, kNegUnit}) commit_unit(unit);
+  return computed;
 }
 
 }  // namespace quorvel

@@ -239,6 +239,9 @@ void add_warnings(Result& r, const RunOutcome& o, const Settings& s, const Memor
 
 }  // namespace
 
+constexpr const char* kNotComputedMessage =
+    "No p-values: the tests were not computed with fewer than 12 valid trispectrum values";
+
 Result analyse(std::span<const double> series, const Settings& settings) {
   RunTexts texts = run_texts(settings, static_cast<long long>(series.size()));
   MemoryFiles files;
@@ -254,7 +257,11 @@ Result analyse(std::span<const double> series, const Settings& settings) {
     try {
       if (open_unit(kControlUnit, kLibraryControlFile, OpenStatus::Old) != 0) throw Error("No run control text");
       float run_timer = 0;
-      if (!top(run_timer, 1, 1, &outcome)) throw Stop{};
+      if (!top(run_timer, 1, 1, &outcome)) {
+        // A run that went through but could not compute its tests.
+        if (outcome.rp.M > 0) throw Error(kNotComputedMessage);
+        throw Stop{};
+      }
     } catch (const Stop&) {
       std::string message = joined(console_lines(files));
       // A few messages go to the report only: its last line.

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
@@ -80,6 +81,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
 
   const int threads = static_cast<int>(workers.size());
   for (int first = 0; first < nres; first += threads) {
+    check_interrupt();  // a safe point between batches of resamples
     const int batch = std::min(threads, nres - first);
     // The shuffles are drawn in resample order from the one generator, so
     // its state runs exactly as with a single thread.

@@ -33,37 +33,46 @@ void standardise(std::span<const double> from, const Moments& m, std::span<doubl
   for (std::size_t i = 0; i < from.size(); ++i) to[i] = (from[i] - m.mean) * factor;
 }
 
+// The raw column multiplied by the power of two that brings its largest
+// magnitude into [0.5, 1). The factor is exact, so every normalised value
+// of the pass is the same to the bit as without it, while data far from 1
+// (below about 1e-41 or above 1e38) no longer under- or overflow in the
+// fourth-order moments.
+void scale_by_power_of_two(std::span<const double> from, std::span<double> to) {
+  double largest = 0.0;
+  for (double v : from) largest = std::max(largest, std::fabs(v));
+  int exponent = 0;
+  if (largest > 0.0) std::frexp(largest, &exponent);
+  for (std::size_t i = 0; i < from.size(); ++i) to[i] = std::ldexp(from[i], -exponent);
+}
+
 }  // namespace
 
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
   const double n = rp.N;
   const double results_block = 12.0 * (static_cast<double>(rp.npos) + rp.nneg);  // outtris' scratch
   if (!fits_in_memory(8.0 * (3.0 * n + 4.0 * std::max(rp.ncols, 1)) + engine_bytes(rp) + results_block)) return false;
-  try {
-    arrays.x.assign(static_cast<std::size_t>(rp.N), 0.0);
-    arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  // The column and the series are not taken here: the column grows as its
+  // rows arrive, and the series is taken once they are all there.
   return allocate_engine_arrays(rp, arrays.engine);
 }
 
-void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
+bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   const bool dated = rp.fmt.find('a') != std::string::npos;
-  std::vector<std::string> dates;
-  try {
-    dates.assign(dated ? static_cast<std::size_t>(rp.N) : 1, std::string(25, ' '));
-  } catch (const std::bad_alloc&) {
-    writel(kReportUnit, "Unable to allocate work space for ts in tri");
-    writel(kConsoleUnit, "Unable to allocate work space for ts in tri");
-    stop();
-  }
+  // The date texts grow with the rows (datc); one entry without dates.
+  std::vector<std::string> dates(dated ? 0 : 1, std::string(25, ' '));
   cffti(rp.M, arrays.v);
 
   writef(kReportUnit, "(67('*'))");
   wr2(rp, kReportUnit);
   writef(kReportUnit, "(' Format: ',A50)", rp.fmt);
   datc(arrays.x, dates, rp, dated ? 'm' : 'a');
+  try {
+    arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
+  } catch (const std::bad_alloc&) {
+    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
+    stop();
+  }
 
   const std::span<const double> d(arrays.x.data(), static_cast<std::size_t>(rp.N));
   // A NaN or an infinity read from the file would make every statistic of
@@ -85,7 +94,6 @@ void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
 
   PassResults results;
   ShuffledPValues shuffled;
-  std::span<const double> series = d;
   if (rp.iar > 0) {
     const ArFit fit = dfar(d, rp.iar, rp.pv, arrays.r, kReportUnit);
     if (fit.k == 0) {
@@ -108,16 +116,32 @@ void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
         outcome->white = white;
       }
     }
-    series = arrays.r;
     if (outcome) outcome->fit = fit;
+  } else {
+    // The pass sees the raw column, neither centred nor scaled to unit
+    // spread; only its binary exponent is taken out.
+    scale_by_power_of_two(d, arrays.r);
   }
+  const std::span<const double> series = arrays.r;
   arrays.engine.row_threads = worker_threads();
   trisrun(series, arrays.v, rp, arrays.engine, results, kReportUnit);
-  if (rp.nres > 0) shuffled = resampl(series, arrays.v, rp, results, kReportUnit);
+  // Too few valid values: no test was computed, so there is nothing to
+  // report as a p-value and nothing for the bootstrap to compare with.
+  const bool computed = results.valid >= 12;
+  if (!computed) {
+    for (int unit : {kConsoleUnit, kErrorUnit}) {
+      writef(unit, "(' Valid trispectrum values = ',I1,' < 12')", results.valid);
+    }
+  }
+  if (computed && rp.nres > 0) shuffled = resampl(series, arrays.v, rp, results, kReportUnit);
 
   const EngineArrays& a = arrays.engine;
   const TrispectralValues values{a.t1, a.t2, a.t3, a.tr, a.ti, a.in};
-  outtris(values, shuffled, rp.npos + rp.nneg, rp, results, kReportUnit);
+  if (computed) {
+    outtris(values, shuffled, rp.npos + rp.nneg, rp, results, kReportUnit);
+  } else {
+    outtris_not_computed(kReportUnit);
+  }
   wrttris(a.u, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kPosUnit);
   wrttris(a.z, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kNegUnit);
   for (int unit : {kReportUnit, kNegUnit, kPosUnit}) flush_unit(unit);
@@ -125,6 +149,7 @@ void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
     outcome->results = results;
     outcome->shuffled = shuffled;
   }
+  return computed;
 }
 
 }  // namespace quorvel

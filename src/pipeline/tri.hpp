@@ -36,6 +36,9 @@ struct RunOutcome {
 // Sizes the run's work arrays; false, never throwing, when they cannot be had.
 bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp);
 
-void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome = nullptr);
+// Runs the analysis; false when the tests could not be computed (fewer than
+// 12 valid trispectrum values in the pass on the series under test). With
+// an outcome, the run's numbers are also kept there for the library.
+bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome = nullptr);
 
 }  // namespace quorvel

@@ -103,6 +103,11 @@ void trispectral_fractiles(std::span<const double> tr, int n, std::span<int> ind
   }
 }
 
+void outtris_not_computed(int unit) {
+  writef(unit, "(/,2X,'No p-values: the tests were not computed with fewer than 12 valid trispectrum values',/)");
+  writef(unit, "(2X,70('='),/)");
+}
+
 void outtris(const TrispectralValues& values, const ShuffledPValues& shuffled, int n,
              const RunParameters& rp, const PassResults& results, int unit) {
   const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;

@@ -30,4 +30,9 @@ void trispectral_fractiles(std::span<const double> tr, int n, std::span<int> ind
 void outtris(const TrispectralValues& values, const ShuffledPValues& shuffled, int n,
              const RunParameters& rp, const PassResults& results, int unit);
 
+// The results block of a run whose tests could not be computed (fewer than
+// 12 valid trispectrum values): a line that says so instead of p-values,
+// fractiles and table, none of which would mean anything.
+void outtris_not_computed(int unit);
+
 }  // namespace quorvel

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -150,6 +151,21 @@ TEST(Dfar, OrderBelowOneIsRefused) {
   EXPECT_EQ(dfar(x, 0, 0.05f, e, kReportUnit).k, 0);
   ASSERT_EQ(c.records().size(), 2u);
   EXPECT_EQ(squeeze(c.records()[0].text), "p in AR(p) 0 < 1");
+}
+
+// An order whose p x p normal equations need more memory than is available
+// is refused before any of the fit's work, with the allocation message.
+TEST(Dfar, OrderBeyondTheAvailableMemoryIsRefusedBeforeTheFit) {
+  double available = 0;
+  std::ifstream info("/proc/meminfo");
+  for (std::string key; info >> key >> available && key != "MemAvailable:";) info.ignore(256, '\n');
+  ASSERT_GT(available, 0);
+  const int p = static_cast<int>(std::sqrt(1.5 * available * 1024.0 / 8.0)) + 1;
+  std::vector<double> x(2 * static_cast<std::size_t>(p) + 2, 1.0), e(x.size());
+  testing::MessageCapture c;
+  EXPECT_EQ(dfar(x, p, 0.05f, e, kReportUnit).k, 0);
+  ASSERT_FALSE(c.records().empty());
+  EXPECT_EQ(squeeze(c.records()[0].text), "Unable to allocate work space for arrays in far");
 }
 
 TEST(Dfar, ConstantSeriesFailsTheFactorisationAndEndsWithoutModel) {

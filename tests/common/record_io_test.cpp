@@ -227,11 +227,15 @@ TEST(RowReader, PathologicalFormatsEndAsFormatErrors) {
   deep += "F5.1" + std::string(100, ')');
   for (const std::string format :
        {"(f10.3,", "((F10.3)", "(F10.3", "", "   ", "(99999999(F10.3))", "(F10.3,(2X))", deep.c_str(),
-        "(9999999(9999999(1X)),F5.1)", "(A0)", "(F0.2)", "(3T5,F5.1)",
+        "(A0)", "(F0.2)", "(3T5,F5.1)",
         "(F5.1,'x)", "(-2X,F5.1)", "(F5.1,T0,F5.1)"}) {
     EXPECT_EQ(read_case(dir, "rr", format, "1.5").status, kFormatError) << format;
   }
   EXPECT_EQ(read_case(dir, "r", "(1X,9999999(9999999(/)),F5.1)", "1.5|2.5").status, kEndOfFile);
+  // A group that only positions is one step whatever its count: the field
+  // after it lies far beyond the record (blanks, 0), and the second item
+  // finds no record left.
+  EXPECT_EQ(read_case(dir, "rr", "(9999999(9999999(1X)),F5.1)", "1.5").status, kEndOfFile);
   // Far positions read blanks, and huge repeat counts within the limit stop with the items.
   ReadResult r = read_case(dir, "rr", "(T9999999,F5.1,9999999(F5.1))", "1.5  2.5");
   EXPECT_EQ(r.status, 0);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,32 +139,31 @@ TEST(FileSystem, FileSizeLimitStopsWithMessageAndLeavesNoCompleteLookingReport) 
   EXPECT_LE(cut.size(), limit);
 }
 
-// A report on a device that is always full: the failure shows at the flush
-// that ends the run at the latest, never as a success.
-TEST(FileSystem, FullDeviceUnderTheReportStopsTheBatch) {
-  TempDir dir;
-  write_batch(dir);
-  fs::create_symlink("/dev/full", dir.path() / "b_Quorvel.out");
-  ProgramRun r = dir.run();
-  EXPECT_EQ(r.exit_status, 1);
-  const std::string message = "**** Error on writing b_Quorvel.out 28";
-  EXPECT_TRUE(contains(r.out, message)) << r.out;
-  EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
-  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
-}
-
-// An error file that cannot take its messages: they stay on the console,
-// the runs still complete, and the batch does not end as a success.
-TEST(FileSystem, ErrorFileOnAFullDevice) {
-  TempDir dir;
-  write_batch(dir);
-  dir.write("b.cnl", control("b.dat", true, "x"));  // an unreadable quantile: a message for the error file
-  fs::create_symlink("/dev/full", dir.path() / "Quorvel-error.out");
-  ProgramRun r = dir.run();
-  EXPECT_EQ(r.exit_status, 1);
-  EXPECT_TRUE(contains(r.out, "Error 4 in read of quantile")) << r.out;
-  EXPECT_TRUE(contains(r.out, "**** Error on writing Quorvel-error.out 28")) << r.out;
-  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+// A report or an error file on a device (always full here) is refused
+// before anything is written: the report's run is abandoned, the batch
+// without its error file goes on; neither ends as a success.
+TEST(FileSystem, OutputsOnADeviceAreRefused) {
+  {
+    TempDir dir;
+    write_batch(dir);
+    fs::create_symlink("/dev/full", dir.path() / "b_Quorvel.out");
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    const std::string message = "**** Error on opening out file b_Quorvel.out -2";
+    EXPECT_TRUE(contains(r.out, message + "\n b_Quorvel.out is not a regular file")) << r.out;
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  }
+  {
+    TempDir dir;
+    write_batch(dir);
+    fs::create_symlink("/dev/full", dir.path() / "Quorvel-error.out");
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_TRUE(contains(r.out, "**** Error on opening Quorvel-error.out -2")) << r.out;
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+    EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
+  }
 }
 
 TEST(FileSystem, ErrorFileThatCannotBeCreated) {
@@ -296,6 +296,226 @@ TEST(FileSystem, StopInALaterRunKeepsEarlierRunsOnDisk) {
   const std::string stopped = dir.read("c_Quorvel.out");
   EXPECT_TRUE(contains(stopped, "Error 4 in read of quantile")) << stopped;
   EXPECT_FALSE(complete(stopped));
+}
+
+// A data file name with a control character is refused before anything is
+// opened: with a NUL the system would see a shorter name than the checks.
+TEST(FileSystem, ControlCharacterInTheDataFileNameIsRefused) {
+  for (const std::string bad : {std::string("victim\0.x", 10), std::string("a\t.dat"), std::string("a\x7f.dat")}) {
+    TempDir dir;
+    write_batch(dir);
+    dir.write("victim", "precious\n");
+    dir.write("b.cnl", control(bad));
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    const std::string message = "Control character in the data file name of run 2, b.cnl";
+    EXPECT_TRUE(contains(r.out, message)) << r.out;
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+    EXPECT_EQ(dir.read("victim"), "precious\n");
+    EXPECT_FALSE(dir.exists("victim_Quorvel.out"));
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  }
+}
+
+// However many separators a path holds, the outputs are named after its
+// last component and land in the working directory.
+TEST(FileSystem, OutputsOfADeepPathLandInTheWorkingDirectory) {
+  TempDir dir;
+  write_batch(dir);
+  dir.write("out/g.dat", white_data());
+  dir.write("e/f./keep", "");
+  dir.write("e/f_Quorvel.out", white_data());
+  dir.write("Runquorvel.cnl", "Runs = 2 *\na.cnl*\nb.cnl*\n");
+  dir.write("a.cnl", control("/////" + (dir.path() / "out/g.dat").string()));
+  dir.write("b.cnl", control("././././e/f./../f_Quorvel.out"));
+  ProgramRun r = dir.run();
+  ASSERT_EQ(r.exit_status, 0) << r.out;
+  EXPECT_TRUE(complete(dir.read("g_Quorvel.out")));
+  EXPECT_FALSE(dir.exists("out/g_Quorvel.out"));
+  EXPECT_TRUE(complete(dir.read("f_Quorvel_Quorvel.out")));
+  EXPECT_EQ(dir.read("e/f_Quorvel.out"), white_data());
+}
+
+// An output never destroys an input: an output path that is a link to the
+// data or the control file, a hard link, a control file named like an
+// output, or a FIFO (which would block) abandons that run only.
+TEST(FileSystem, OutputsThatWouldDestroyAnInputAreRefused) {
+  struct Case {
+    const char* name;
+    void (*arrange)(const TempDir&);
+    std::string message, reason;
+  };
+  const Case cases[] = {
+      {"link to the data", [](const TempDir& d) { fs::create_symlink("a.dat", d.path() / "a_Quorvel.out"); },
+       "**** Error on opening out file a_Quorvel.out -3", "a_Quorvel.out is the same file as a.dat"},
+      {"hard link to the data", [](const TempDir& d) { fs::create_hard_link(d.path() / "a.dat", d.path() / "a-k3+_quorvel.out"); },
+       "**** Error on opening a-k3+_quorvel.out -3", "a-k3+_quorvel.out is the same file as a.dat"},
+      {"link to the control file", [](const TempDir& d) { fs::create_symlink("a.cnl", d.path() / "a-k3-_quorvel.out"); },
+       "**** Error on opening a-k3-_quorvel.out -3", "a-k3-_quorvel.out is the same file as a.cnl"},
+      {"link to the batch list", [](const TempDir& d) { fs::create_symlink("Runquorvel.cnl", d.path() / "a_Quorvel.out"); },
+       "**** Error on opening out file a_Quorvel.out -3", "a_Quorvel.out is the same file as Runquorvel.cnl"},
+      {"control file named as the output", [](const TempDir& d) {
+         d.write("Runquorvel.cnl", "Number of runs = 2 *\na_Quorvel.out*\nb.cnl*\n");
+         fs::rename(d.path() / "a.cnl", d.path() / "a_Quorvel.out");
+       },
+       "**** Error on opening out file a_Quorvel.out -3", "a_Quorvel.out is the same file as a_Quorvel.out"},
+      {"FIFO", [](const TempDir& d) { ASSERT_EQ(mkfifo((d.path() / "a_Quorvel.out").c_str(), 0644), 0); },
+       "**** Error on opening out file a_Quorvel.out -2", "a_Quorvel.out is not a regular file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    write_batch(dir);
+    c.arrange(dir);
+    const std::string list = dir.read("Runquorvel.cnl"), data = dir.read("a.dat");
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_TRUE(contains(r.out, c.message + "\n " + c.reason + "\n")) << r.out;
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), c.message));
+    EXPECT_EQ(dir.read("Runquorvel.cnl"), list);
+    EXPECT_EQ(dir.read("a.dat"), data);
+    if (fs::is_regular_file(dir.path() / "a_Quorvel.out")) EXPECT_FALSE(complete(dir.read("a_Quorvel.out")));
+    EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
+    // An abandoned run leaves no temporary files behind.
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      EXPECT_EQ(entry.path().filename().string().find(".out."), std::string::npos) << entry.path();
+    }
+  }
+}
+
+// An error file that is the batch list is not emptied: the batch runs
+// without it.
+TEST(FileSystem, ErrorFileLinkedToTheBatchListIsRefused) {
+  TempDir dir;
+  write_batch(dir);
+  fs::create_symlink("Runquorvel.cnl", dir.path() / "Quorvel-error.out");
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_TRUE(contains(r.out, "**** Error on opening Quorvel-error.out -3\n"
+                              " Quorvel-error.out is the same file as Runquorvel.cnl")) << r.out;
+  EXPECT_TRUE(contains(dir.read("Runquorvel.cnl"), "a.cnl*"));
+  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
+}
+
+// Two runs that write the same outputs (one data file name in two folders,
+// or the same data twice): allowed, and the later run says so.
+TEST(FileSystem, RunsWritingTheSameOutputsAreNamed) {
+  TempDir dir;
+  write_batch(dir);
+  dir.write("sub/a.dat", "Other noise" + white_data().substr(11));
+  dir.write("c.cnl", control("sub/a.dat"));
+  dir.write("Runquorvel.cnl", "Number of runs = 3 *\na.cnl*\nb.cnl*\nc.cnl*\n");
+  ProgramRun r = dir.run();
+  EXPECT_EQ(r.exit_status, 0) << r.out;
+  const std::string message = "Outputs a_Quorvel.out of run 1 (a.cnl) are written again by run 3 (c.cnl)";
+  EXPECT_TRUE(contains(r.out, message)) << r.out;
+  EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+  EXPECT_TRUE(contains(dir.read("a_Quorvel.out"), "Other noise"));
+}
+
+bool has_temporary_output(const TempDir& dir) {
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    if (entry.path().filename().string().find(".out.") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// A signal during a bootstrap ends the program like a stop: the message on
+// the console and in the error file, status 128 + N, the interrupted run's
+// temporary files gone and its earlier outputs as they were.
+TEST(FileSystem, SignalDuringABootstrapLeavesEarlierOutputsIntact) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    write_batch(dir);
+    std::string endless = control("b.dat", true);
+    endless.replace(endless.find("Resamples = 12"), 14, "Resamples = 9999999");
+    dir.write("b.cnl", endless);
+    for (const char* name : {"b_Quorvel.out", "b-k3+_quorvel.out", "b-k3-_quorvel.out"}) dir.write(name, "earlier\n");
+
+    const std::string out = (dir.path() / ".stdout").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int in = open("/dev/null", O_RDWR);
+      if (o < 0 || in < 0 || dup2(o, 1) < 0 || dup2(in, 2) < 0 || dup2(in, 0) < 0) _exit(120);
+      if (chdir(dir.path().c_str()) != 0) _exit(121);
+      execl(QUORVEL_BINARY, QUORVEL_BINARY, static_cast<char*>(nullptr));
+      _exit(123);
+    }
+    ASSERT_GT(pid, 0);
+    // Wait for the second run's temporary files, then into its bootstrap.
+    for (int i = 0; i < 2000 && !(complete(dir.read("a_Quorvel.out")) && has_temporary_output(dir)); ++i) usleep(10000);
+    usleep(300000);
+    kill(pid, signal);
+    int status = 0;
+    for (int i = 0; i < 3000 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+    if (kill(pid, 0) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      FAIL() << "the program went on after the signal";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    const std::string message = "Interrupted by signal " + std::to_string(signal);
+    EXPECT_TRUE(contains(dir.read(".stdout"), message)) << dir.read(".stdout");
+    EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), message));
+    for (const char* name : {"b_Quorvel.out", "b-k3+_quorvel.out", "b-k3-_quorvel.out"}) {
+      EXPECT_EQ(dir.read(name), "earlier\n") << name;
+    }
+    EXPECT_FALSE(has_temporary_output(dir));
+    EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+  }
+}
+
+// Standard descriptors closed by the caller (quorvel >&-) are made valid at
+// start: console lines must not land in the first file opened.
+TEST(FileSystem, ClosedStandardOutputTakesNoFile) {
+  TempDir dir;
+  write_batch(dir);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDWR);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(in, 2) < 0) _exit(120);
+    close(1);
+    if (chdir(dir.path().c_str()) != 0) _exit(121);
+    execl(QUORVEL_BINARY, QUORVEL_BINARY, static_cast<char*>(nullptr));
+    _exit(123);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(dir.read("Quorvel-error.out"), "");
+  EXPECT_TRUE(complete(dir.read("a_Quorvel.out")));
+}
+
+// A header that announces far more rows than the file holds costs memory
+// for the rows that exist only: the column grows as they arrive.
+TEST(FileSystem, AnnouncedRowsAreNotTakenBeforeTheyArrive) {
+  TempDir dir;
+  write_batch(dir);
+  std::string data = white_data();
+  data.replace(data.find("rows = 1024"), 11, "rows = 9999999");
+  dir.write("a.dat", data);
+  dir.write("Runquorvel.cnl", "Number of runs = 1 *\na.cnl*\n");
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDWR);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(in, 1) < 0 || dup2(in, 2) < 0) _exit(120);
+    if (chdir(dir.path().c_str()) != 0) _exit(121);
+    execl(QUORVEL_BINARY, QUORVEL_BINARY, static_cast<char*>(nullptr));
+    _exit(123);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), "**** eof in read from data file \n t = 1025"))
+      << dir.read("Quorvel-error.out");
+  EXPECT_LT(usage.ru_maxrss, 80 * 1024) << "peak resident kilobytes";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -278,23 +279,70 @@ TEST(RunSetup, DataThatAreNotFiniteNumbersStop) {
   EXPECT_TAIL(o.console, "Datum 1 of column 1 of d.dat is not a finite number");
 }
 
-TEST(RunSetup, ConstantSeriesWithPrewhiteningPrintsNoNaN) {
+// A constant series (raw, or standardised after a failed AR fit) has no
+// valid trispectrum value: no p-value is printed (a zero would read as a
+// rejection), the console and the error file say why, and the batch ends
+// with status 1.
+TEST(RunSetup, ConstantSeriesPrintsNoPValue) {
   std::string data = "constant\nrows = 512 columns = 2 rate = 1000.0 unit=Hz format =(2f10.3)\n";
   for (int i = 0; i < 512; ++i) data += "     1.000     2.000\n";
-  Control c;
-  c.lines["08"] = "Prewhiten AR(2) *";
-  c.lines["09"] = "p threshold = 0.05 *";
-  TempDir dir;
-  dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
-  dir.write("run.cnl", c.text());
-  dir.write("d.dat", data);
-  ProgramRun r = dir.run();
-  EXPECT_EQ(r.exit_status, 0);
-  const std::string report = dir.read("d_Quorvel.out");
-  EXPECT_EQ(report.find("NaN"), std::string::npos);
-  EXPECT_EQ(report.find("nan"), std::string::npos);
-  EXPECT_NE(report.find("DCHOLDC failed, A is not positive definite"), std::string::npos);
-  EXPECT_NE(report.find("Valid trispectrum values"), std::string::npos);
+  for (bool prewhiten : {false, true}) {
+    SCOPED_TRACE(prewhiten);
+    Control c;
+    if (prewhiten) {
+      c.lines["08"] = "Prewhiten AR(2) *";
+      c.lines["09"] = "p threshold = 0.05 *";
+    }
+    TempDir dir;
+    dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+    dir.write("run.cnl", c.text());
+    dir.write("d.dat", data);
+    ProgramRun r = dir.run();
+    EXPECT_EQ(r.exit_status, 1);
+    const std::string report = dir.read("d_Quorvel.out");
+    EXPECT_EQ(report.find("NaN"), std::string::npos);
+    EXPECT_EQ(report.find("nan"), std::string::npos);
+    EXPECT_EQ(prewhiten, report.find("DCHOLDC failed, A is not positive definite") != std::string::npos);
+    EXPECT_EQ(report.find("p-value ="), std::string::npos) << report;
+    EXPECT_EQ(report.find("Mean noncentrality"), std::string::npos);
+    EXPECT_NE(report.find("Valid trispectrum values = 0 < 12"), std::string::npos);
+    EXPECT_NE(report.find("No p-values: the tests were not computed with fewer than 12 valid trispectrum values"),
+              std::string::npos);
+    EXPECT_NE(report.find("Elapsed time"), std::string::npos);
+    const std::string low = "Valid trispectrum values = 0 < 12";
+    EXPECT_NE(r.out.find(low), std::string::npos) << r.out;
+    EXPECT_EQ(squeezed_lines(dir.read("Quorvel-error.out")), Lines{low});
+  }
+}
+
+// Raw data far outside 1e-41 ... 1e38 are analysed as well as at scale 1:
+// the same series times 2^-150 or 2^130 gives the same results block and
+// value files to the last character.
+TEST(RunSetup, ExtremeScaleGivesTheSameResultsAsScaleOne) {
+  auto results_of = [](double scale) {
+    std::string data = "A test series\nrows = 512 columns = 2 rate = 1000.0 unit=Hz format =(2e25.16)\n";
+    unsigned state = 7;
+    for (int i = 0; i < 512; ++i) {
+      state = state * 1103515245u + 12345u;
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%25.16e%25.16e\n", scale * (((state >> 8) % 20000) / 1000.0 - 10.0), scale);
+      data += buf;
+    }
+    TempDir dir;
+    dir.write("Runquorvel.cnl", "Runs = 1 *\nrun.cnl *\n");
+    dir.write("run.cnl", Control().text());
+    dir.write("d.dat", data);
+    EXPECT_EQ(dir.run().exit_status, 0) << scale;
+    const std::string report = dir.read("d_Quorvel.out");
+    const std::size_t from = report.find("p-value ="), to = report.find(" Version 10-26-2009");
+    EXPECT_NE(from, std::string::npos) << report;
+    const std::string pos = dir.read("d-k3+_quorvel.out"), neg = dir.read("d-k3-_quorvel.out");
+    return report.substr(from, to - from) + pos.substr(pos.find('\n')) + neg.substr(neg.find('\n'));
+  };
+  const std::string at_one = results_of(1.0);
+  EXPECT_NE(at_one.find("p-value = 0."), std::string::npos);
+  EXPECT_EQ(results_of(std::ldexp(1.0, -150)), at_one);
+  EXPECT_EQ(results_of(std::ldexp(1.0, 130)), at_one);
 }
 
 TEST(RunSetup, AbandonedRunsLetTheBatchGoOn) {

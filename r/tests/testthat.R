@@ -1,0 +1,3 @@
+library(testthat)
+library(quorvel)
+test_check("quorvel")

@@ -1,0 +1,130 @@
+# The R package against the batch program: the same settings give the same
+# results block; errors are R errors; beside tseries on a bilinear series.
+library(quorvel)
+
+source_dir <- Sys.getenv("QUORVEL_SOURCE_DIR")
+batch_binary <- Sys.getenv("QUORVEL_BINARY")
+
+example_series <- function(stem) {
+  path <- file.path(source_dir, "examples", "batch", paste0(stem, ".dat"))
+  scan(path, skip = 2, quiet = TRUE) # a title, a header line, then one value a row
+}
+
+# The report of a one-run batch of the example's control file.
+batch_report <- function(stem) {
+  dir <- tempfile("batch")
+  dir.create(dir)
+  on.exit(unlink(dir, recursive = TRUE))
+  file.copy(file.path(source_dir, "examples", "batch", paste0(stem, c(".cnl", ".dat"))), dir)
+  writeLines(c("Number of runs = 1 *", paste0(stem, ".cnl*")), file.path(dir, "Runquorvel.cnl"))
+  old <- setwd(dir)
+  on.exit(setwd(old), add = TRUE, after = FALSE)
+  status <- system2(batch_binary, stdout = FALSE, stderr = FALSE)
+  expect_equal(status, 0)
+  readLines(paste0(stem, "_Quorvel.out"))
+}
+
+# From the first p-value line to the fractiles' p-values.
+results_block <- function(lines) {
+  lines[grep("p-value =", lines)[1]:grep("p-values$", lines)[1]]
+}
+
+reported_p <- function(lines, pattern) {
+  as.numeric(sub(".*p-value = *([0-9.]+) for.*", "\\1", grep(pattern, lines, value = TRUE)))
+}
+
+# The settings of white.cnl and bilinear.cnl (the rates are the data files').
+examples <- list(
+  white = list(frequency = 1000, unit = "Hz", bandwidth = 31.25),
+  bilinear = list(frequency = 10, unit = "kHz", bandwidth = 312.5, ar.order = 5, ar.threshold = 0.05,
+                  resamples = 19)
+)
+
+test_that("the example series give the batch program's p-values", {
+  skip_if(!nzchar(source_dir) || !nzchar(batch_binary), "QUORVEL_SOURCE_DIR and QUORVEL_BINARY not set")
+  for (stem in names(examples)) {
+    r <- do.call(trispectrum.test, c(list(example_series(stem)), examples[[stem]]))
+    batch <- batch_report(stem)
+    expect_identical(results_block(strsplit(r$report, "\n")[[1]]), results_block(batch), label = stem)
+    p <- reported_p(batch, "^  p-value")
+    # The report prints them to 5 decimals, the shuffled ones to 4.
+    expect_lte(max(abs(summary(r)$p.value - p)), 5.1e-6)
+    if (r$resamples > 0) {
+      shuffled <- reported_p(batch, "Shuffled p-value")
+      # The report orders them nonlinearity, reversibility, zero trispectrum, aliasing.
+      expect_lte(max(abs(summary(r)$shuffled.p.value - shuffled)), 5.1e-5)
+    } else {
+      expect_true(all(is.na(summary(r)$shuffled.p.value)))
+    }
+    for (test in r$tests) expect_s3_class(test, "htest")
+  }
+})
+
+test_that("each test's p-value follows from its statistic", {
+  skip_if(!nzchar(source_dir), "QUORVEL_SOURCE_DIR not set")
+  r <- do.call(trispectrum.test, c(list(example_series("white")), examples$white))
+  skip_if(r$valid == 0, "the library leaves the statistics at 0")
+  t <- r$tests
+  expect_equal(t$gaussianity$parameter[["df"]], 2 * r$valid)
+  expect_equal(t$reversibility$parameter[["df"]], r$valid)
+  # The run's probabilities are single precision.
+  expect_equal(t$nonlinearity$p.value, pnorm(t$nonlinearity$statistic[[1]], lower.tail = FALSE), tolerance = 1e-5)
+  for (test in t[c("reversibility", "gaussianity", "aliasing")]) {
+    expect_equal(test$p.value, pchisq(test$statistic[[1]], test$parameter[["df"]], lower.tail = FALSE),
+                 tolerance = 1e-5)
+  }
+})
+
+test_that("a ts gives its rate, a time unit its interval, and the methods their shapes", {
+  set.seed(3)
+  x <- ts(rnorm(1200), frequency = 12)
+  r <- trispectrum.test(x)
+  expect_equal(r$rate, 12)
+  expect_equal(r$N, 1200L)
+  expect_match(r$report, "Sampling rate = +12.0000 Hz")
+  years <- trispectrum.test(x, unit = "years")
+  expect_equal(years$rate, 1 / 12, tolerance = 1e-5) # the interval to six decimals
+  expect_identical(rownames(summary(r)), c("nonlinearity", "reversibility", "gaussianity", "aliasing"))
+  expect_equal(nrow(as.data.frame(r)), 1L)
+  expect_equal(dim(r$planes$positive), rep(length(r$axis), 2))
+  expect_match(names(dimnames(years$planes$negative))[1], "period \\(years\\)")
+  expect_output(print(r), "Quantile trispectrum-based nonlinearity test")
+  # White noise keeps no AR lag.
+  prewhitened <- trispectrum.test(x, ar.order = 2)
+  expect_length(prewhitened$ar$coefficients, 0)
+  expect_identical(rownames(prewhitened$descriptive), "data")
+  pdf(NULL)
+  on.exit(dev.off())
+  expect_invisible(plot(r))
+})
+
+test_that("bad settings and data are R errors with the program's message", {
+  x <- rnorm(1024)
+  bad <- list(
+    list(taper = 30),
+    list(quantile = 1.5),
+    list(ar.order = -1),
+    list(start = 900, end = 100),
+    list(bandwidth = "fast"),
+    list(seed = -1),
+    list(frequency = 0)
+  )
+  for (settings in bad) {
+    expect_error(do.call(trispectrum.test, c(list(x), settings)), label = deparse(settings))
+  }
+  expect_error(trispectrum.test(c(x, NA)))
+  expect_error(trispectrum.test(letters))
+  # The session goes on and the next call works.
+  expect_s3_class(trispectrum.test(x), "quorvel")
+})
+
+test_that("beside tseries' Terasvirta test, both reject on the example's bilinear series", {
+  skip_if(!nzchar(source_dir), "QUORVEL_SOURCE_DIR not set")
+  skip_if_not_installed("tseries")
+  x <- ts(example_series("bilinear"), frequency = 10)
+  quorvel <- do.call(trispectrum.test, c(list(x), examples$bilinear))
+  terasvirta <- tseries::terasvirta.test(x)
+  expect_lt(quorvel$tests$nonlinearity$p.value, 0.01)
+  expect_lt(quorvel$tests$nonlinearity$shuffled.p.value, 0.05)
+  expect_lt(terasvirta$p.value, 0.01)
+})

@@ -9,7 +9,7 @@
 #include <exception>
 
 #include "common/interrupt.hpp"
-#include "common/record_writer.hpp"
+#include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "input/batch.hpp"
@@ -48,7 +48,7 @@ int main() {
   // names stay as they were. A signal after the last safe point counts too.
   if (const int signal = quorvel::take_signal(); signal != 0) {
     quorvel::discard_staged_units();
-    for (int unit : {quorvel::kConsoleUnit, quorvel::kErrorUnit}) quorvel::writel(unit, "Interrupted by signal ", signal);
+    quorvel::send(quorvel::kConsoleAndErrorFile, quorvel::listed("Interrupted by signal ", signal));
     status = 128 + signal;
   }
   if (!quorvel::close_all_units() && status == 0) status = 1;  // a failed write found at the last flush

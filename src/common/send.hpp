@@ -34,6 +34,8 @@ class Destinations {
 inline constexpr Destinations kAllOutputs{kReportUnit, kConsoleUnit, kErrorUnit};
 inline constexpr Destinations kReportAndConsole{kReportUnit, kConsoleUnit};
 inline constexpr Destinations kConsoleAndErrorFile{kConsoleUnit, kErrorUnit};
+// The three output files of a run, in the order they are opened.
+inline constexpr Destinations kRunFiles{kReportUnit, kPosUnit, kNegUnit};
 
 // The records of one part of a message.
 using Records = std::vector<std::string>;

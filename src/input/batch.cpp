@@ -5,6 +5,7 @@
 
 #include "common/clock.hpp"
 #include "common/record_writer.hpp"
+#include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "input/field_readers.hpp"
@@ -14,13 +15,6 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kListFile = "Runquorvel.cnl";
-
-// A message on the console and then the same on the error file.
-template <class... A>
-void console_and_error(const A&... items) {
-  writel(kConsoleUnit, items...);
-  writel(kErrorUnit, items...);
-}
 
 }  // namespace
 
@@ -58,14 +52,13 @@ int run_batch() {
 
   std::string line;
   if (int status = read_fixed(kListUnit, 80, line); status != 0) {
-    if (status == kEndOfFile) console_and_error("End of file on runquorvel.cnl reads");
-    console_and_error("Place the symbol # after the two top reads ", status);
+    if (status == kEndOfFile) send(kConsoleAndErrorFile, listed("End of file on runquorvel.cnl reads"));
+    send(kConsoleAndErrorFile, listed("Place the symbol # after the two top reads ", status));
     stop();
   }
   if (line.find('*') == std::string::npos) {
-    console_and_error("Place comment marker * after each line in Rundralnit.cnl");
-    writef(kConsoleUnit, "(A70)", line);
-    writef(kErrorUnit, "(A70)", line);
+    send(kConsoleAndErrorFile, listed("Place comment marker * after each line in Rundralnit.cnl"),
+         formatted("(A70)", line));
     stop();
   }
   // An unreadable count counts as 0: the batch then ends silently.
@@ -79,10 +72,7 @@ int run_batch() {
         writel(kConsoleUnit, "End of file on runquorvel.cnl reads");
         writel(kErrorUnit, "End of file on runquovrel.cnl reads");
       } else {
-        for (int unit : {kConsoleUnit, kErrorUnit}) {
-          writel(unit, "**** Error on reading name of cnl file ", irun, status);
-          writel(unit, line);
-        }
+        send(kConsoleAndErrorFile, listed("**** Error on reading name of cnl file ", irun, status), listed(line));
       }
       stop();
     }
@@ -91,17 +81,11 @@ int run_batch() {
     name.resize(80, ' ');
 
     if (!file_exists(name)) {
-      for (int unit : {kConsoleUnit, kErrorUnit}) {
-        writef(unit, "(/)");
-        writel(unit, "cnl file does not exist ", name);
-      }
+      send(kConsoleAndErrorFile, formatted("(/)"), listed("cnl file does not exist ", name));
       stop();
     }
     if (int status = open_unit(kControlUnit, name, OpenStatus::Old); status != 0) {
-      for (int unit : {kConsoleUnit, kErrorUnit}) {
-        writel(unit, "**** Error on opening cnl file no. ", irun, status);
-        writel(unit, name);
-      }
+      send(kConsoleAndErrorFile, listed("**** Error on opening cnl file no. ", irun, status), listed(name));
       stop();
     }
     if (!top(run_timer, nruns, irun)) abandoned = true;

@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 #include "common/memory_units.hpp"
-#include "common/record_writer.hpp"
 #include "common/row_reader.hpp"
+#include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
 
@@ -13,15 +13,16 @@ namespace quorvel {
 namespace {
 
 [[noreturn]] void read_failed(int status, long t, const RunParameters& rp) {
-  for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) {
-    if (status == kEndOfFile) {
-      writel(unit, "**** eof in read from data file ");
-      writel(unit, "t = ", static_cast<int>(t));
-    } else {
-      writel(unit, "** Error in read of data file ", status);
-      writel(unit, "Check format", rp.fmt);
-    }
+  if (status == kEndOfFile) {
+    send(kAllOutputs, listed("**** eof in read from data file "), listed("t = ", static_cast<int>(t)));
+  } else {
+    send(kAllOutputs, listed("** Error in read of data file ", status), listed("Check format", rp.fmt));
   }
+  stop();
+}
+
+[[noreturn]] void no_work_space() {
+  send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
   stop();
 }
 
@@ -39,10 +40,7 @@ void datc(std::vector<double>& x, std::vector<std::string>& dates, const RunPara
     if (pa == pp + 1) {
       text_first = true;
     } else if (pa <= pp + 2) {
-      for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) {
-        writef(unit, "(7X,'/Data & time format is incorrect',/)");
-        writef(unit, "(A50)", rp.fmt);
-      }
+      send(kAllOutputs, formatted("(7X,'/Data & time format is incorrect',/)"), formatted("(A50)", rp.fmt));
       stop();
     }
   }
@@ -86,11 +84,9 @@ void datc(std::vector<double>& x, std::vector<std::string>& dates, const RunPara
       x.push_back(row[static_cast<std::size_t>(rp.icol - 1)]);
     }
   } catch (const std::bad_alloc&) {
-    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
-    stop();
+    no_work_space();
   } catch (const std::length_error&) {
-    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
-    stop();
+    no_work_space();
   }
 }
 

@@ -12,6 +12,7 @@
 #include "ar/outar.hpp"
 #include "common/memory.hpp"
 #include "common/record_writer.hpp"
+#include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/threads.hpp"
 #include "common/units.hpp"
@@ -70,7 +71,7 @@ bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   try {
     arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
   } catch (const std::bad_alloc&) {
-    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) writel(unit, "Unable to allocate work space for arrays in top");
+    send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
     stop();
   }
 
@@ -81,9 +82,7 @@ bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
     const int t = static_cast<int>(bad - d.begin()) + 1;
     // Named by its file, as the control file gives it: one batch reads many.
     const std::string file = rp.datafile.substr(0, rp.datafile.find_last_not_of(' ') + 1);
-    for (int unit : {kReportUnit, kConsoleUnit, kErrorUnit}) {
-      writel(unit, "Datum ", rp.is + t - 1, " of column ", rp.icol, " of ", file, " is not a finite number");
-    }
+    send(kAllOutputs, listed("Datum ", rp.is + t - 1, " of column ", rp.icol, " of ", file, " is not a finite number"));
     stop();
   }
   const Moments data = dstat(d);
@@ -129,9 +128,7 @@ bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   // report as a p-value and nothing for the bootstrap to compare with.
   const bool computed = results.valid >= 12;
   if (!computed) {
-    for (int unit : {kConsoleUnit, kErrorUnit}) {
-      writef(unit, "(' Valid trispectrum values = ',I1,' < 12')", results.valid);
-    }
+    send(kConsoleAndErrorFile, formatted("(' Valid trispectrum values = ',I1,' < 12')", results.valid));
   }
   if (computed && rp.nres > 0) shuffled = resampl(series, arrays.v, rp, results, kReportUnit);
 
@@ -144,7 +141,7 @@ bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   }
   wrttris(a.u, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kPosUnit);
   wrttris(a.z, rp.lo, rp.ne, 1, rp.bw, rp.iunit, kNegUnit);
-  for (int unit : {kReportUnit, kNegUnit, kPosUnit}) flush_unit(unit);
+  for (int unit : kRunFiles) flush_unit(unit);
   if (outcome) {
     outcome->results = results;
     outcome->shuffled = shuffled;

@@ -43,18 +43,15 @@ void wr2(const RunParameters& rp, int unit) {
   const float frame_msec = 1000.0f / rp.bw;
   const float flo = static_cast<float>(rp.lo);
   const float fhi = static_cast<float>(rp.hi);
-  if (rp.iunit == SamplingUnit::Kilohertz) {
-    writef(unit, "(' Sampling rate =',F12.4,' kHz ',4X,'Frame size ',I5,/)", rp.rate, rp.M);
+  if (rp.iunit == SamplingUnit::Kilohertz || rp.iunit == SamplingUnit::Hertz) {
+    const bool khz = rp.iunit == SamplingUnit::Kilohertz;
+    writef(unit,
+           khz ? "(' Sampling rate =',F12.4,' kHz ',4X,'Frame size ',I5,/)"
+               : "(' Sampling rate =',F12.4,' Hz ',4X,'Frame size ',I5,/)",
+           rp.rate, rp.M);
     writef(unit, "(' Resolution Bandwidth :',E14.4,' Hz',E14.4,' msec',/)", rp.bw, frame_msec);
-    const float pass_lo = band_value(rp.iunit, rp.bw, flo);
-    const float pass_hi = band_value(rp.iunit, rp.bw, fhi);
-    writef(unit, "(' Passband (',F9.4,2X,F10.4,' ) kHz',/)", pass_lo, pass_hi);
-  } else if (rp.iunit == SamplingUnit::Hertz) {
-    writef(unit, "(' Sampling rate =',F12.4,' Hz ',4X,'Frame size ',I5,/)", rp.rate, rp.M);
-    writef(unit, "(' Resolution Bandwidth :',E14.4,' Hz',E14.4,' msec',/)", rp.bw, frame_msec);
-    const float pass_lo = band_value(rp.iunit, rp.bw, flo);
-    const float pass_hi = band_value(rp.iunit, rp.bw, fhi);
-    writef(unit, "(' Passband (',F9.4,2X,F10.4,' ) Hz',/)", pass_lo, pass_hi);
+    writef(unit, khz ? "(' Passband (',F9.4,2X,F10.4,' ) kHz',/)" : "(' Passband (',F9.4,2X,F10.4,' ) Hz',/)",
+           band_value(rp.iunit, rp.bw, flo), band_value(rp.iunit, rp.bw, fhi));
   } else if (rp.iunit == SamplingUnit::Time) {
     writef(unit, "(' Sampling interval = ',F12.4,1X,A10,2X,'Frame size ',I5,/)", rp.rate,
            unitname, rp.M);

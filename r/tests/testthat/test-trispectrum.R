@@ -35,9 +35,9 @@ reported_p <- function(lines, pattern) {
 
 # The settings of white.cnl and bilinear.cnl (the rates are the data files').
 examples <- list(
-  white = list(frequency = 1000, unit = "Hz", bandwidth = 31.25),
-  bilinear = list(frequency = 10, unit = "kHz", bandwidth = 312.5, ar.order = 5, ar.threshold = 0.05,
-                  resamples = 19)
+  white = list(frequency = 1000, unit = "Hz", bandwidth = 50),
+  bilinear = list(frequency = 10, unit = "kHz", bandwidth = 500, ar.order = 5, ar.threshold = 0.05,
+                  resamples = 99)
 )
 
 test_that("the example series give the batch program's p-values", {
@@ -77,10 +77,10 @@ test_that("each test's p-value follows from its statistic", {
 
 test_that("a ts gives its rate, a time unit its interval, and the methods their shapes", {
   set.seed(3)
-  x <- ts(rnorm(1200), frequency = 12)
+  x <- ts(rnorm(3000), frequency = 12)
   r <- trispectrum.test(x)
   expect_equal(r$rate, 12)
-  expect_equal(r$N, 1200L)
+  expect_equal(r$N, 3000L)
   expect_match(r$report, "Sampling rate = +12.0000 Hz")
   years <- trispectrum.test(x, unit = "years")
   expect_equal(years$rate, 1 / 12, tolerance = 1e-5) # the interval to six decimals
@@ -99,12 +99,12 @@ test_that("a ts gives its rate, a time unit its interval, and the methods their 
 })
 
 test_that("bad settings and data are R errors with the program's message", {
-  x <- rnorm(1024)
+  x <- rnorm(3000)
   bad <- list(
     list(taper = 30),
     list(quantile = 1.5),
     list(ar.order = -1),
-    list(start = 900, end = 100),
+    list(start = 2900, end = 100),
     list(bandwidth = "fast"),
     list(seed = -1),
     list(frequency = 0)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/memory.hpp"
+#include "common/progress.hpp"
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
 #include "common/threads.hpp"
@@ -80,6 +81,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
   if (workers.empty() || pvalues[3].size() != static_cast<std::size_t>(nres)) no_work_space(unit);
 
   const int threads = static_cast<int>(workers.size());
+  report_progress(0, nres);
   for (int first = 0; first < nres; first += threads) {
     const int batch = std::min(threads, nres - first);
     // The shuffles are drawn in resample order from the one generator, so
@@ -97,6 +99,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
       pvalues[2][b] = 1.0 - static_cast<double>(w.results.reversibility);
       pvalues[3][b] = 1.0 - static_cast<double>(w.results.aliasing);
     }
+    report_progress(first + batch, nres);
   }
 
   auto observed_p = [](float c) { return static_cast<float>(1.0 - static_cast<double>(c)); };

@@ -56,6 +56,21 @@ RootValue root_value(Complex z, int iunit, float rate) {
   return rv;
 }
 
+bool ar_roots(const ArFit& fit, const RunParameters& run, std::vector<RootValue>& roots, int& err) {
+  const int k = fit.k, lmax = fit.lmax();
+  // B(z) = z^lmax - sum a(j) z^(lmax - L(j)); b[i] is the coefficient of z^i.
+  std::vector<Complex> b(lmax + 1, Complex(0.0f, 0.0f));
+  b[lmax] = Complex(1.0f, 0.0f);
+  for (int j = 1; j <= k; ++j)
+    b[lmax - fit.lags[j - 1]] = Complex(-static_cast<float>(fit.a[j - 1]), 0.0f);
+  std::vector<Complex> z(lmax);
+  err = 0;
+  if (!zroots(b, lmax, z, true, err)) return false;
+  roots.clear();
+  for (int j = 1; j <= lmax; ++j) roots.push_back(root_value(z[j - 1], run.iunit, run.rate));
+  return true;
+}
+
 void outar(const ArFit& fit, const RunParameters& run, int unit) {
   const int k = fit.k;
   if (k <= 0) return;
@@ -87,16 +102,11 @@ void outar(const ArFit& fit, const RunParameters& run, int unit) {
   write_formatted(unit, "(70(6X,F8.2,2X))", tvalues);
   writel(unit);
 
-  // B(z) = z^lmax - sum a(j) z^(lmax - L(j)); b[i] is the coefficient of z^i.
-  std::vector<Complex> b(lmax + 1, Complex(0.0f, 0.0f));
-  b[lmax] = Complex(1.0f, 0.0f);
-  for (int j = 1; j <= k; ++j)
-    b[lmax - fit.lags[j - 1]] = Complex(-static_cast<float>(fit.a[j - 1]), 0.0f);
-  std::vector<Complex> z(lmax);
+  std::vector<RootValue> roots;
   int err = 0;
   // Beyond the degree limit zroots has said so on the console; there are
   // no roots to tabulate.
-  if (!zroots(b, lmax, z, true, err)) return;
+  if (!ar_roots(fit, run, roots, err)) return;
   if (err == 1) {
     writel(unit, "Too many iterations in LAGUER");
     return;
@@ -104,7 +114,7 @@ void outar(const ArFit& fit, const RunParameters& run, int unit) {
 
   Items amplitudes, values;
   for (int j = 1; j <= lmax; ++j) {
-    const RootValue rv = root_value(z[j - 1], run.iunit, run.rate);
+    const RootValue rv = roots[j - 1];
     amplitudes.emplace_back(j);
     amplitudes.emplace_back(rv.amplitude);
     values.emplace_back(rv.value);

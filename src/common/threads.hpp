@@ -12,6 +12,8 @@ namespace quorvel {
 int worker_threads();
 // 0 restores the machine's hardware concurrency.
 void set_worker_threads(int threads);
+// The same for the calling thread only (a library call); 0 ends it.
+void set_own_worker_threads(int threads);
 
 // Runs task(0) ... task(n - 1), task(0) on the calling thread and the others
 // on threads of their own; a task whose thread cannot be started runs on the

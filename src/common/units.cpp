@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "common/memory_units.hpp"
 #include "common/stop.hpp"
 
 namespace quorvel {
@@ -92,6 +93,7 @@ bool flush_checked(int unit, bool& must_stop) {
 bool output_failed() { return write_failure_seen; }
 
 int open_unit(int unit, std::string_view name, OpenStatus status) {
+  if (MemoryFiles* m = memory_files()) return memory_open(*m, unit, name, status);
   close_unit(unit);
   std::string path = trimmed_name(name);
   if (path.empty()) return ENOENT;
@@ -110,6 +112,7 @@ int open_unit(int unit, std::string_view name, OpenStatus status) {
 }
 
 void close_unit(int unit) {
+  if (MemoryFiles* m = memory_files()) return memory_close(*m, unit);
   bool must_stop = false;
   if (!flush_checked(unit, must_stop)) {
     if (must_stop) stop();
@@ -122,12 +125,14 @@ void close_unit(int unit) {
 }
 
 void rewind_unit(int unit) {
+  if (MemoryFiles* m = memory_files()) return memory_rewind(*m, unit);
   if (std::FILE* f = stream_of(unit); f && f != stdout && f != stderr) {
     std::rewind(f);
   }
 }
 
 void flush_unit(int unit) {
+  if (memory_files()) return;
   if (unit == kConsoleUnit || unit == kNoteUnit) {
     std::fflush(stream_of(unit));
     return;
@@ -159,9 +164,13 @@ bool close_all_units() {
   return ok && !write_failure_seen;
 }
 
-bool is_open(int unit) { return table().count(unit) != 0; }
+bool is_open(int unit) {
+  if (MemoryFiles* m = memory_files()) return m->units.count(unit) != 0;
+  return table().count(unit) != 0;
+}
 
 bool file_exists(std::string_view name) {
+  if (MemoryFiles* m = memory_files()) return memory_file_exists(*m, name);
   std::string path = trimmed_name(name);
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0;
@@ -174,6 +183,7 @@ void write_record(int unit, std::string_view record) {
     capture_buffer->push_back({unit, std::string(record)});
     return;
   }
+  if (MemoryFiles* m = memory_files()) return memory_write(*m, unit, record);
   std::FILE* f = stream_of(unit);
   if (!f) return;
   errno = 0;
@@ -186,6 +196,7 @@ void write_record(int unit, std::string_view record) {
 }
 
 int read_record(int unit, std::string& record) {
+  if (MemoryFiles* m = memory_files()) return memory_read(*m, unit, record);
   record.clear();
   auto it = table().find(unit);
   if (it == table().end() || !it->second.reading) return EBADF;

@@ -47,7 +47,7 @@ bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
   return allocate_engine_arrays(rp, arrays.engine);
 }
 
-void tri(const RunParameters& rp, RunArrays& arrays) {
+void tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   const bool dated = rp.fmt.find('a') != std::string::npos;
   std::vector<std::string> dates;
   try {
@@ -78,6 +78,7 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
   writef(kReportUnit, "(60('='))");
   writef(kReportUnit, "(10X,'Descriptive Statistics of Data')");
   dwrstat(kReportUnit, data);
+  if (outcome) outcome->data = data;
 
   PassResults results;
   ShuffledPValues shuffled;
@@ -99,8 +100,13 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
       writef(kReportUnit, "(/,7X,'White Noise Test Statistic p-value = ',F7.3,/)", white);
       writef(kReportUnit, "(60('*'))");
       outar(fit, rp, kReportUnit);
+      if (outcome) {
+        outcome->residuals = residuals;
+        outcome->white = white;
+      }
     }
     series = arrays.r;
+    if (outcome) outcome->fit = fit;
   }
   arrays.engine.row_threads = worker_threads();
   trisrun(series, arrays.v, rp, arrays.engine, results, kReportUnit);
@@ -112,6 +118,10 @@ void tri(const RunParameters& rp, RunArrays& arrays) {
   wrttris(a.u, rp.lo, rp.ne, rp.k3pos + 1, rp.bw, rp.iunit, kPosUnit);
   wrttris(a.z, rp.lo, rp.ne, rp.k3neg + 1, rp.bw, rp.iunit, kNegUnit);
   for (int unit : {kReportUnit, kNegUnit, kPosUnit}) flush_unit(unit);
+  if (outcome) {
+    outcome->results = results;
+    outcome->shuffled = shuffled;
+  }
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/memory_units.hpp"
 #include "common/record_writer.hpp"
 #include "common/row_reader.hpp"
 #include "common/stop.hpp"
@@ -43,6 +44,13 @@ void datc(std::span<double> x, std::vector<std::string>& dates, const RunParamet
       }
       stop();
     }
+  }
+
+  // A run of the library hands its column over as it is.
+  if (const MemoryFiles* m = memory_files(); m && m->column_given) {
+    const std::size_t first = static_cast<std::size_t>(rp.is - 1);
+    for (std::size_t t = 0; t < x.size() && first + t < m->column.size(); ++t) x[t] = m->column[first + t];
+    return;
   }
 
   rewind_unit(kDataUnit);

@@ -238,7 +238,7 @@ void size_run(RunParameters& rp) {
 
 }  // namespace
 
-bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
+bool top(float& run_timer, int /*nruns*/, int /*irun*/, RunOutcome* outcome) {
   RunParameters rp;
   const std::string text = read_parameter_text();
 
@@ -450,7 +450,11 @@ bool top(float& run_timer, int /*nruns*/, int /*irun*/) {
     to(kAll, {"Unable to allocate work space for arrays in top"});
     stop();
   }
-  tri(rp, arrays);
+  tri(rp, arrays, outcome);
+  if (outcome) {
+    outcome->rp = rp;
+    outcome->arrays = std::move(arrays);
+  }
   head(kVersionMonth, kVersionDay, kVersionYear, run_timer, kReportUnit);
   // The run's outputs go to disk now, so that a failed write is reported
   // with this run (it stops the program) and not found later at a close.

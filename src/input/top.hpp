@@ -1,11 +1,14 @@
 #pragma once
 
+#include "engine/tri.hpp"
+
 namespace quorvel {
 
 // One run of the batch, from the control file open on unit 11 to the
 // closing banner. Returns false when the run was abandoned because the
 // data file or an output file could not be opened (the batch goes on);
 // every other failure stops the program.
-bool top(float& run_timer, int nruns, int irun);
+// With an outcome, what the run computed is kept there as well.
+bool top(float& run_timer, int nruns, int irun, RunOutcome* outcome = nullptr);
 
 }  // namespace quorvel

@@ -86,6 +86,26 @@ void write_row(const TrispectralValues& values, std::size_t u, float bw, int iun
 
 }  // namespace
 
+void trispectral_fractiles(std::span<const double> tr, int n, std::span<int> index, std::span<double> work,
+                           std::array<double, 11>& xf, std::array<double, 11>& pf) {
+  // Fractiles of the probabilities, each rounded to a 32-bit float. With
+  // fewer than two values there are none, and both lines show zeros.
+  xf = {};
+  pf = {};
+  if (n <= 1) return;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) work[i] = static_cast<float>(tr[i]);
+  int ierr = 0;
+  dsort(index, work, n, kFractileLevels, xf, 'B', ierr);
+  for (std::size_t i = 0; i < kFractileLevels.size(); ++i) {
+    // Under the null the probabilities are uniform: the f-fractile
+    // estimates f with the binomial standard error.
+    const double f = kFractileLevels[i];
+    const double s = std::sqrt(f * (1.0 - f) / n);
+    const double z = std::fabs(xf[i] - f) / s;
+    pf[i] = 1.0 - dcdg(z);
+  }
+}
+
 void outtris(const TrispectralValues& values, const ShuffledPValues& shuffled, int n,
              const RunParameters& rp, const PassResults& results, int unit) {
   const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
@@ -101,23 +121,9 @@ void outtris(const TrispectralValues& values, const ShuffledPValues& shuffled, i
 
   write_pvalues(results, shuffled, rp.nres, results.lambda, unit);
 
-  // Fractiles of the probabilities, each rounded to a 32-bit float. With
-  // fewer than two values there are none, and both lines show zeros.
   std::array<double, 11> xf{};
   std::array<double, 11> pf{};
-  if (n > 1) {
-    for (std::size_t i = 0; i < count; ++i) work[i] = static_cast<float>(values.tr[i]);
-    int ierr = 0;
-    dsort(ak, work, n, kFractileLevels, xf, 'B', ierr);
-    for (std::size_t i = 0; i < kFractileLevels.size(); ++i) {
-      // Under the null the probabilities are uniform: the f-fractile
-      // estimates f with the binomial standard error.
-      const double f = kFractileLevels[i];
-      const double s = std::sqrt(f * (1.0 - f) / n);
-      const double z = std::fabs(xf[i] - f) / s;
-      pf[i] = 1.0 - dcdg(z);
-    }
-  }
+  trispectral_fractiles(values.tr, n, ak, work, xf, pf);
   writef(unit, "(11X,'Fractiles of Normalized Trispectral Probabilities',/)");
   writef(unit,
          "(4X,'0.001',4X,'0.01',5X,'0.05',5X,'0.10',5X,'0.25',5X,'0.50',5X,'0.75',5X,'0.90',"

@@ -1,6 +1,7 @@
 #pragma once
 // The results block of the report: test p-values, fractiles of the
 // trispectral probabilities and the table of the smallest probabilities.
+#include <array>
 #include <span>
 
 #include "common/run_parameters.hpp"
@@ -22,6 +23,12 @@ struct ShuffledPValues {
   float reversibility = 0;
   float aliasing = 0;
 };
+
+// The eleven fractiles (0.001 ... 0.999) of the first n probabilities tr,
+// each with its p-value under uniform probabilities; zeros when n < 2.
+// index and work are scratch of n entries.
+void trispectral_fractiles(std::span<const double> tr, int n, std::span<int> index, std::span<double> work,
+                           std::array<double, 11>& xf, std::array<double, 11>& pf);
 
 // Writes the results block for the n stationary values on `unit`; uses
 // rp.unitname, rp.bw, rp.nres and rp.iunit. Stops the program when its

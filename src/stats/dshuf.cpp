@@ -12,15 +12,19 @@
 namespace quorvel {
 namespace {
 std::mt19937 generator;  // the program-wide state of the uniform draws
+// A library call's own generator, on the thread that makes the call.
+thread_local std::mt19937* own_generator = nullptr;
 
 // The 24 high bits of the next value of the generator.
-std::uint32_t next_draw() { return generator() >> 8; }
+std::uint32_t next_draw() { return (own_generator ? *own_generator : generator)() >> 8; }
 
 }  // namespace
 
 float uniform_draw() { return static_cast<float>(next_draw()) * 0x1p-24f; }
 
 void restart_uniform_draws() { generator = std::mt19937(); }
+
+void use_own_draws(std::mt19937* own) { own_generator = own; }
 
 void dshuf(std::span<const double> x, std::span<double> y, int unit) {
   const std::size_t n = x.size();

@@ -1,5 +1,6 @@
 #pragma once
 // Random permutations of a series for the bootstrap.
+#include <random>
 #include <span>
 
 namespace quorvel {
@@ -10,6 +11,9 @@ namespace quorvel {
 float uniform_draw();
 // Puts the generator back to the state every program run starts from.
 void restart_uniform_draws();
+// Draws on this thread from `own` instead (a library call, whose shuffles
+// must not depend on other calls); nullptr goes back to the program's.
+void use_own_draws(std::mt19937* own);
 
 // y = a random permutation of x: n draws u(1..n) in index order, then the
 // indices ordered by ascending u, ties kept in index order.

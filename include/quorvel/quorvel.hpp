@@ -1,0 +1,133 @@
+#pragma once
+// Quorvel as a library: one call tests a series held in memory for
+// nonlinearity, time irreversibility, non-Gaussianity and aliasing, with the
+// settings a run control file holds, and returns the numbers of the run and
+// the texts of its report and value files.
+//
+//   quorvel::Settings s;
+//   s.ar_order = 4;
+//   s.resamples = 99;
+//   quorvel::Result r = quorvel::analyse(values, s);   // throws quorvel::Error
+//   double p = r.p_quantile;
+//
+// A call writes no file and never ends the process; calls on several
+// threads at once give the same results as one after the other.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+struct Settings {
+  std::string unit = "Hz";     // "kHz", "Hz" or the name of a time unit ("days")
+  double rate = 1.0;           // sampling rate in kHz or Hz; the sampling interval for a time unit
+  double band_low = 0.0;       // lower frequency; for a time unit the longest period (0: the lowest)
+  double band_high = 0.0;      // upper frequency; for a time unit the shortest period (0: Nyquist)
+  double taper = 0.0;          // taper, percent of each frame, 0 to 25
+  double bandwidth = 0.0;      // resolution bandwidth; 0 chooses the frame length (below)
+  int ar_order = 0;            // largest AR order of the prewhitening; 0 = none
+  double ar_threshold = 0.05;  // p-value threshold for keeping an AR lag
+  int start = 1;               // first datum analysed (1-based)
+  int end = 0;                 // last datum analysed; 0 = the last
+  int resamples = 0;           // bootstrap resamples (11 or more, with prewhitening)
+  double quantile = 0.8;       // quantile of the nonlinearity test
+  // Seed of the shuffles of the bootstrap; none starts where the batch
+  // program starts, so a call gives the numbers of a one-run batch.
+  std::optional<std::uint32_t> seed;
+  std::string title;  // the report's title line (the data file's first line in a batch)
+  int threads = 0;    // threads this call may use; 0 = the processors of the machine
+};
+// With bandwidth 0 the frame length M is the largest M >= 10 with
+// ln M / ln N <= 1/3 (N the values analysed), as the run checks it to four
+// decimals; when even M = 10 exceeds it, M = 10 and the result warns.
+
+// Mean, standard deviation, skewness, excess kurtosis, maximum and minimum.
+struct Descriptive {
+  double mean = 0, sd = 0, skewness = 0, kurtosis = 0, max = 0, min = 0;
+};
+
+struct ArModel {
+  std::vector<int> lags;             // the kept lags, ascending (empty: no lag kept)
+  std::vector<double> coefficients;  // of each kept lag
+  std::vector<double> t_values;      // coefficient / standard error
+  double adjusted_r2 = 0;
+  double residual_sd = 0;             // standard error of the fit
+  double white_noise_p = 0;           // portmanteau p-value of the residuals
+  std::vector<double> root_amplitudes;
+  // Frequencies (kHz, Hz) or periods (time unit) of the roots; 0 for a real root.
+  std::vector<double> root_values;
+};
+
+// A probability plane of a value file: value(b, a) = plane[b * size + a] for
+// the first frequency axis[a] and the second frequency axis[b] (a row per
+// second frequency, as the file's lines run).
+struct Plane {
+  int size = 0;
+  std::vector<double> values;
+  std::vector<double> axis;  // frequencies (kHz, Hz) or periods (time unit) of the band
+};
+
+// The stationary trispectral values in the order of the grid.
+struct ValueTable {
+  std::vector<int> k1, k2, k3, k4;  // frequency indices, k4 = -(k1 + k2 + k3)
+  std::vector<double> probability;  // the trispectral probability ("1-Pr")
+  std::vector<double> phase;        // degrees
+  std::vector<int> order;           // positions in which 1 - probability ascends
+};
+
+struct Result {
+  // The four p-values and their bootstrap ("Shuffled") p-values; the
+  // Shuffled ones are NaN when the bootstrap did not run.
+  double p_quantile = 0, p_reversibility = 0, p_zero = 0, p_aliasing = 0;
+  double shuffled_quantile = 0, shuffled_reversibility = 0, shuffled_zero = 0, shuffled_aliasing = 0;
+  // The tests at full precision: statistics, degrees of freedom, valid
+  // counts and the scores by which the bootstrap ranks its passes.
+  double quantile_z = 0;
+  double zero_statistic = 0, reversibility_statistic = 0, aliasing_statistic = 0;
+  double zero_df = 0, reversibility_df = 0, aliasing_df = 0;
+  int valid = 0, aliasing_valid = 0;
+  double quantile_score = 0, zero_score = 0, reversibility_score = 0, aliasing_score = 0;
+  double lambda = 0;  // mean noncentrality parameter
+
+  // The run's geometry.
+  int n = 0;             // values analysed
+  int frame_length = 0;  // M
+  int frames = 0;        // K
+  double e = 0;          // bandwidth frame exponent ln M / ln N
+  double bandwidth = 0;  // resolution bandwidth
+  double rate = 0;
+  std::string unit;
+  int band_low_index = 0, band_high_index = 0;  // the band in frequency indices k / M
+  double band_low = 0, band_high = 0;           // and as the run's passband ends (frequencies)
+  int stationary_positive = 0, stationary_negative = 0, aliasing_values = 0;
+  double taper = 0;  // as applied (0 when it would taper fewer than 2 values)
+  int resamples = 0; // as run (0: no bootstrap)
+
+  Descriptive data;
+  std::optional<Descriptive> residuals;  // when an AR lag was kept
+  std::optional<ArModel> ar;             // when prewhitening was asked for
+  std::array<double, 11> fractile_levels{};
+  std::array<double, 11> fractiles{};           // of the trispectral probabilities
+  std::array<double, 11> fractile_p_values{};
+  Plane positive, negative;  // the planes of the value files for k3 > 0 and k3 < 0
+  ValueTable values;
+
+  std::vector<std::string> warnings;
+  // The texts the batch program writes for this run: the report and the
+  // value files for k3 > 0 and k3 < 0.
+  std::string report, positive_file, negative_file;
+};
+
+// Bad settings or data: what() is the message the batch program writes.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+Result analyse(std::span<const double> series, const Settings& settings);
+
+}  // namespace quorvel

@@ -15,7 +15,6 @@ int run_command_line(int argc, char** argv) {
       "the working directory; `quorvel analyse` analyses one column of plain data files.",
       "quorvel"};
   app.set_version_flag("--version", std::string("quorvel ") + QUORVEL_VERSION, "Print the version and exit");
-  app.require_subcommand(1);
 
   AnalyseOptions o;
   CLI::App* analyse = app.add_subcommand("analyse", "Analyse one column of CSV or whitespace-separated files");
@@ -55,6 +54,10 @@ int run_command_line(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     // --help and --version end with status 0; every other parse error is a usage error.
     return app.exit(e) == 0 ? 0 : 2;
+  }
+  if (!analyse->parsed()) {
+    std::cerr << app.help();
+    return 2;
   }
   return run_analyse(o);
 }

@@ -69,6 +69,18 @@ std::vector<std::string> console_lines(const MemoryFiles& m) {
   return lines;
 }
 
+std::vector<std::string> lines_of_text(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    if (std::string line = trimmed(text.substr(at, end - at)); !line.empty()) lines.push_back(line);
+    at = end + 1;
+  }
+  return lines;
+}
+
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& l : lines) text += (text.empty() ? "" : "\n") + l;
@@ -239,9 +251,19 @@ Result analyse(std::span<const double> series, const Settings& settings) {
       if (!top(run_timer, 1, 1, &outcome)) throw Stop{};
     } catch (const Stop&) {
       std::string message = joined(console_lines(files));
+      // A few messages go to the report only: its last line.
+      if (message.empty()) {
+        const std::vector<std::string> report = lines_of_text(files.files[kLibraryReportFile]);
+        if (!report.empty()) message = report.back();
+      }
       throw Error(message.empty() ? "The run stopped" : message);
     } catch (const std::bad_alloc&) {
       throw Error("Unable to allocate work space for arrays in top");
+    } catch (const Error&) {
+      throw;
+    } catch (const std::exception& e) {
+      // As the batch program reports what it did not foresee; the caller goes on.
+      throw Error(std::string("Unexpected failure: ") + e.what());
     }
   }
 

@@ -21,7 +21,9 @@ std::string real_text(double v) {
 std::string held(double v, const char* name, std::vector<std::string>& warnings) {
   std::string text = real_text(v);
   if (std::strtod(text.c_str(), nullptr) != v) {
-    warnings.push_back(std::string(name) + " " + std::to_string(v) + " is taken as " + text +
+    char given[32];
+    std::snprintf(given, sizeof given, "%.10g", v);
+    warnings.push_back(std::string(name) + " " + given + " is taken as " + text +
                        " (six decimals, as a control file holds it)");
   }
   return text;

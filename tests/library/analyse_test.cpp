@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,6 +36,11 @@ Settings settings_of(const char* unit, double rate, double bandwidth, int ar, in
 }
 
 // The settings of the example batch's control files.
+Settings with_quantile(Settings s, double q) {
+  s.quantile = q;
+  return s;
+}
+
 const std::vector<Example>& examples() {
   static const std::vector<Example> all = {
       {"white", 1, settings_of("Hz", 1000.0, 31.25, 0, 0)},
@@ -130,6 +136,22 @@ TEST(Analyse, CallsOnTwoThreadsAtOnceGiveTheSerialResults) {
   EXPECT_NE(comparable(a.report), comparable(b.report));
 }
 
+TEST(Analyse, WritesNoFileAndLeavesTheProgramsUnitsAlone) {
+  TempDir dir;
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  std::vector<double> x(4096);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i * i);
+  Settings s;
+  s.ar_order = 2;
+  s.resamples = 11;
+  const Result r = analyse(x, s);
+  EXPECT_THROW(analyse(x, with_quantile(s, 2.0)), Error);
+  std::filesystem::current_path(here);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_FALSE(r.report.empty());
+}
+
 TEST(Analyse, RefusesBadSettingsAndDataWithTheBatchMessage) {
   std::vector<double> noise(2000);
   for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = std::sin(0.37 * i * i) + 0.1 * std::cos(1.3 * i);
@@ -147,6 +169,8 @@ TEST(Analyse, RefusesBadSettingsAndDataWithTheBatchMessage) {
       {"quantile", with([](Settings& s) { s.quantile = 1.5; }), "not in (0,1)"},
       {"taper", with([](Settings& s) { s.taper = 30; }), "Taper % not in range (0,25)"},
       {"bandwidth", with([](Settings& s) { s.bandwidth = 0.4; }), "Frame length = 3 < 10"},
+      {"bandwidth below 0 (a message of the report only)", with([](Settings& s) { s.bandwidth = -1; }),
+       "Resolution bandwidth < 0"},
       {"AR order", with([](Settings& s) { s.ar_order = -2; }), "AR order"},
       {"start", with([](Settings& s) { s.start = 0; }), "IS in CNL file is < 1"},
       {"end", with([](Settings& s) { s.end = 5000; }), "IE"},

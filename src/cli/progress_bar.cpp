@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -12,16 +13,19 @@ namespace {
 
 constexpr int kBarWidth = 24;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+// Back to the start of the line; erase from the cursor to the line's end.
+constexpr char kReturn[] = {'\r', 0};
+constexpr char kEraseRest[] = {'\x1b', '[', 'K', 0};
 
 }  // namespace
 
 std::string clock_text(double seconds) {
-  const long s = std::lround(std::max(seconds, 0.0));
+  const int s = static_cast<int>(std::min(std::lround(std::max(seconds, 0.0)), 359999L * 1000));
   char text[32];
   if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    std::snprintf(text, sizeof text, "%d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
   } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    std::snprintf(text, sizeof text, "%d:%02d", s / 60, s % 60);
   }
   return text;
 }
@@ -49,15 +53,16 @@ void ProgressBar::show(int done, int total) {
   const int filled = total > 0 ? static_cast<int>(static_cast<long long>(done) * kBarWidth / total) : 0;
   std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, '.');
   std::string left = done > 0 ? clock_text(elapsed / done * (total - done)) : "?";
-  std::fprintf(stderr, "\r%s bootstrap [%s] resample %d of %d  elapsed %s  left %s\033[K", label_.c_str(),
-               bar.c_str(), done, total, clock_text(elapsed).c_str(), left.c_str());
+  const std::string line = label_ + " bootstrap [" + bar + "] resample " + std::to_string(done) + " of " +
+                           std::to_string(total) + "  elapsed " + clock_text(elapsed) + "  left " + left;
+  std::fprintf(stderr, "%s%s%s", kReturn, line.c_str(), kEraseRest);
   std::fflush(stderr);
   drawn_ = true;
 }
 
 void ProgressBar::clear() {
   if (!drawn_) return;
-  std::fputs("\r\033[K", stderr);
+  std::fprintf(stderr, "%s%s", kReturn, kEraseRest);
   std::fflush(stderr);
   drawn_ = false;
 }

@@ -9,6 +9,8 @@
 namespace quorvel::cli {
 namespace {
 
+constexpr char kQuote = '\x22';
+
 std::string trimmed(const std::string& s) {
   const std::size_t first = s.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -33,15 +35,15 @@ std::vector<std::string> cells_of(const std::string& line, bool comma) {
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
     if (quoted) {
-      if (c != '"') {
+      if (c != kQuote) {
         cell += c;
-      } else if (i + 1 < line.size() && line[i + 1] == '"') {
-        cell += '"';
+      } else if (i + 1 < line.size() && line[i + 1] == kQuote) {
+        cell += kQuote;
         ++i;
       } else {
         quoted = false;
       }
-    } else if (c == '"') {
+    } else if (c == kQuote) {
       quoted = true;
     } else if (c == ',') {
       cells.push_back(trimmed(cell));
@@ -66,6 +68,11 @@ bool parse_number(const std::string& cell, double& value) {
   return end == begin + cell.size();
 }
 
+bool has_byte_order_mark(const std::string& line) {
+  return line.size() >= 3 && static_cast<unsigned char>(line[0]) == 0xEF &&
+         static_cast<unsigned char>(line[1]) == 0xBB && static_cast<unsigned char>(line[2]) == 0xBF;
+}
+
 bool is_number(const std::string& cell) {
   double unused;
   return parse_number(cell, unused);
@@ -82,7 +89,7 @@ std::vector<double> read_column(std::istream& in, const std::string& file, const
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (lines.empty() && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // a spreadsheet's byte-order mark
+    if (lines.empty() && has_byte_order_mark(line)) line.erase(0, 3);  // as a spreadsheet may write
     lines.push_back(std::move(line));
   }
   if (in.bad()) throw InputError(file + ": cannot be read");

@@ -1,5 +1,6 @@
 #include "cli/result_formats.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -35,10 +36,32 @@ std::string number(double v) {
 
 // A CSV cell, quoted when it holds a comma, a quote or a line break.
 std::string cell(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string q = "\"";
-  for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return q + "\"";
+  constexpr char kQuote = '\x22';
+  const bool plain = std::none_of(s.begin(), s.end(), [](char c) { return c == ',' || c == kQuote || c == '\r' || c == '\n'; });
+  if (plain) return s;
+  std::string q(1, kQuote);
+  for (char c : s) q += c == kQuote ? std::string(2, kQuote) : std::string(1, c);
+  return q + kQuote;
+}
+
+// Each warning once, in order of first appearance, with its count when it
+// came more than once (a low-count line of every bootstrap pass).
+std::vector<std::string> distinct(const std::vector<std::string>& warnings) {
+  std::vector<std::string> seen;
+  std::vector<int> counts;
+  for (const std::string& w : warnings) {
+    auto it = std::find(seen.begin(), seen.end(), w);
+    if (it == seen.end()) {
+      seen.push_back(w);
+      counts.push_back(1);
+    } else {
+      ++counts[static_cast<std::size_t>(it - seen.begin())];
+    }
+  }
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    if (counts[i] > 1) seen[i] += " (" + std::to_string(counts[i]) + " times)";
+  }
+  return seen;
 }
 
 std::string joined(const std::vector<std::string>& items) {
@@ -131,7 +154,7 @@ std::string csv_row(const std::string& name, const Result& r) {
                    r.shuffled_reversibility, r.shuffled_zero, r.shuffled_aliasing, r.lambda}) {
     row += ',' + number(v);
   }
-  return row + ',' + cell(joined(r.warnings)) + ",\n";
+  return row + ',' + cell(joined(distinct(r.warnings))) + ",\n";
 }
 
 std::string csv_failure_row(const std::string& name, const std::string& message) {
@@ -141,9 +164,12 @@ std::string csv_failure_row(const std::string& name, const std::string& message)
 std::string text_block(const std::string& name, const Result& r) {
   char line[160];
   std::string text;
-  std::snprintf(line, sizeof line, ": N = %d, M = %d, e = %.5f, mean noncentrality \u03bb\u0302 = %.5g\n", r.n,
-                r.frame_length, r.e, r.lambda);
-  text += name + line;
+  auto formatted = [&line](const char* format, double v) {
+    std::snprintf(line, sizeof line, format, v);
+    return std::string(line);
+  };
+  text += name + ": N = " + std::to_string(r.n) + ", M = " + std::to_string(r.frame_length) + ", e = " +
+          formatted("%.5f", r.e) + ", mean noncentrality λ̂ = " + formatted("%.5g", r.lambda) + "\n";
   text += "  test                          p-value   Shuffled\n";
   const struct {
     const char* test;
@@ -160,7 +186,7 @@ std::string text_block(const std::string& name, const Result& r) {
     }
     text += line;
   }
-  for (const std::string& w : r.warnings) text += "  warning: " + w + '\n';
+  for (const std::string& w : distinct(r.warnings)) text += "  warning: " + w + '\n';
   return text;
 }
 

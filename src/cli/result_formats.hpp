@@ -16,12 +16,14 @@ nlohmann::json result_json(const std::string& name, const Result& r);
 nlohmann::json failure_json(const std::string& name, const std::string& message);
 
 // The CSV columns: name, N, M, e, the four p-values, the four Shuffled
-// ones, λ̂, the warnings (joined by "; ") and the error of a failed input.
+// ones, λ̂, the warnings (joined by "; ", each once with its count) and the
+// error of a failed input.
 std::string csv_header();
 std::string csv_row(const std::string& name, const Result& r);
 std::string csv_failure_row(const std::string& name, const std::string& message);
 
-// The results block: p-values, Shuffled p-values, λ̂, e, M and the warnings.
+// The results block: p-values, Shuffled p-values, λ̂, e, M and the warnings
+// (each once with its count).
 std::string text_block(const std::string& name, const Result& r);
 
 }  // namespace quorvel::cli

@@ -188,7 +188,7 @@ int run_analyse(const AnalyseOptions& o) {
           if (!write_file(folder / out_name, *text)) throw Error("cannot write " + (folder / out_name).string());
         }
         const std::string json_name = stem + "_quorvel.json";
-        if (!write_file(folder / json_name, result_json(name, r).dump(2) + '\n')) {
+        if (!write_file(folder / json_name, result_json(name, r).dump() + '\n')) {
           throw Error("cannot write " + (folder / json_name).string());
         }
         if (!o.quiet) std::cerr << name << ": report and value files in " << o.output << '\n';
@@ -204,9 +204,7 @@ int run_analyse(const AnalyseOptions& o) {
       std::cout.flush();
     } catch (const InputError& e) {
       fail(e.what());
-    } catch (const Error& e) {
-      fail(name + ": " + e.what());
-    } catch (const std::exception& e) {  // out of memory for a huge file
+    } catch (const std::exception& e) {  // the run's message, or no memory for a huge file
       fail(name + ": " + e.what());
     }
     if (status != 0 && !o.keep_going) break;

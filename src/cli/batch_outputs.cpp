@@ -34,7 +34,7 @@ void BatchOutputs::add(const RunOutcome& outcome) {
 
   const std::string json_name = stem + "_quorvel.json";
   std::ofstream json(json_name, std::ios::binary | std::ios::trunc);
-  json << result_json(stem, r).dump(2) << '\n';
+  json << result_json(stem, r).dump() << '\n';
   json.close();
   if (!json) report_failure(json_name);
 

@@ -9,7 +9,7 @@
 namespace quorvel::cli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 json descriptive(const Descriptive& d) {
   return {{"mean", d.mean}, {"sd", d.sd}, {"skewness", d.skewness},

@@ -11,9 +11,9 @@ namespace quorvel::cli {
 
 // Every number of the result (the report texts aside) under `name`; a
 // number that was not computed (NaN) is null.
-nlohmann::json result_json(const std::string& name, const Result& r);
+nlohmann::ordered_json result_json(const std::string& name, const Result& r);
 // The object of an input that failed.
-nlohmann::json failure_json(const std::string& name, const std::string& message);
+nlohmann::ordered_json failure_json(const std::string& name, const std::string& message);
 
 // The CSV columns: name, N, M, e, the four p-values, the four Shuffled
 // ones, λ̂, the warnings (joined by "; ", each once with its count) and the

@@ -41,6 +41,10 @@ def _row(name, values, settings):
     return row
 
 
+def _rows(chunk, settings):
+    return [_row(name, values, settings) for name, values in chunk]
+
+
 def _local_threads():
     try:
         return max(1, len(os.sched_getaffinity(0)))
@@ -55,7 +59,11 @@ def analyse_many(series, client, settings):
         with ThreadPoolExecutor(max_workers=_local_threads()) as pool:
             rows = list(pool.map(lambda item: _row(item[0], item[1], settings), items))
     else:
-        futures = client.map(_row, [n for n, _ in items], [v for _, v in items],
-                             [settings] * len(items), pure=False)
-        rows = client.gather(futures)
+        # A few tasks per worker thread rather than one per series: the
+        # scheduler's cost per task is then small beside the work.
+        threads = max(1, sum(client.nthreads().values()))
+        size = max(1, -(-len(items) // (4 * threads)))
+        chunks = [items[i:i + size] for i in range(0, len(items), size)]
+        futures = client.map(_rows, chunks, settings=settings, pure=False)
+        rows = [row for chunk in client.gather(futures) for row in chunk]
     return pd.DataFrame(rows, columns=COLUMNS)

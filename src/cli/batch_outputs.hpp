@@ -3,6 +3,7 @@
 // completed run's numbers as <stem>_quorvel.json (the JSON of `quorvel
 // analyse`) and Quorvel-summary.csv with a row per completed run.
 #include <fstream>
+#include <string>
 
 #include "engine/tri.hpp"
 
@@ -18,7 +19,7 @@ class BatchOutputs {
   bool failed() const { return failed_; }
 
  private:
-  void report_failure(const std::string& name);
+  void report_failure(const std::string& name, const std::string& reason);
   std::ofstream summary_;
   bool failed_ = false;
 };

@@ -270,6 +270,8 @@ void size_run(RunParameters& rp) {
 
 }  // namespace
 
+std::string run_output_stem(const std::string& datafile) { return output_stem(datafile); }
+
 bool top(float& run_timer, int /*nruns*/, int irun, RunOutcome* outcome) {
   RunParameters rp;
   const std::string text = read_parameter_text();

@@ -15,6 +15,7 @@
 #include "common/threads.hpp"
 #include "input/top.hpp"
 #include "library/run_files.hpp"
+#include "library/run_result.hpp"
 #include "quorvel/quorvel.hpp"
 #include "report/outtris.hpp"
 #include "stats/dshuf.hpp"
@@ -291,6 +292,23 @@ Result analyse(std::span<const double> series, const Settings& settings) {
   r.report = files.files[kLibraryReportFile];
   r.positive_file = files.files[kLibraryPositiveFile];
   r.negative_file = files.files[kLibraryNegativeFile];
+  return r;
+}
+
+Result run_result(const RunOutcome& outcome, const std::string& report) {
+  Settings s;
+  s.unit = trimmed(outcome.rp.unitname);
+  s.resamples = outcome.rp.nres;
+  s.taper = outcome.rp.taper;
+  MemoryFiles files;  // what the result computes writes nowhere: the run's files are done
+  files.files[kLibraryReportFile] = report;
+  std::mt19937 draws;
+  Result r;
+  {
+    CallScope scope(files, draws, 0);
+    fill(r, outcome, s);
+  }
+  add_warnings(r, outcome, s, files);
   return r;
 }
 

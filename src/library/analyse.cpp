@@ -8,6 +8,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "ar/outar.hpp"
 #include "common/memory_units.hpp"
@@ -236,6 +237,23 @@ void add_warnings(Result& r, const RunOutcome& o, const Settings& s, const Memor
        at = report.find("Valid trispectrum values", at + 1)) {
     r.warnings.push_back(trimmed(report.substr(at, report.find('\n', at) - at)));
   }
+  // A line that every bootstrap pass writes, or that both the run and the
+  // library give, is one warning, with its count when it repeats.
+  std::vector<std::string> unique;
+  std::vector<int> counts;
+  for (const std::string& w : r.warnings) {
+    const auto it = std::find(unique.begin(), unique.end(), w);
+    if (it == unique.end()) {
+      unique.push_back(w);
+      counts.push_back(1);
+    } else {
+      ++counts[static_cast<std::size_t>(it - unique.begin())];
+    }
+  }
+  for (std::size_t i = 0; i < unique.size(); ++i) {
+    if (counts[i] > 1) unique[i] += " (" + std::to_string(counts[i]) + " times)";
+  }
+  r.warnings = std::move(unique);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Quorvel: trispectrum tests of a sampled time series for nonlinearity,
-// time irreversibility, non-Gaussianity and aliasing. Runs the batch of
-// "Runquorvel.cnl" in the working directory; takes no arguments.
+// time irreversibility, non-Gaussianity and aliasing. Without arguments it
+// runs the batch of "Runquorvel.cnl" in the working directory; with
+// arguments it is the command line (quorvel analyse, --help, --version).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +9,9 @@
 #include <cstdio>
 #include <exception>
 
+#include "cli/batch_outputs.hpp"
+#include "cli/command_line.hpp"
+#include "cli/progress_bar.hpp"
 #include "common/interrupt.hpp"
 #include "common/send.hpp"
 #include "common/stop.hpp"
@@ -31,12 +35,23 @@ void make_standard_descriptors_valid() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   make_standard_descriptors_valid();
+  if (argc > 1) {
+    try {
+      return quorvel::cli::run_command_line(argc, argv);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "quorvel: %s\n", e.what());
+      return 1;
+    }
+  }
   quorvel::install_interrupt_handlers();
   int status = 0;
   try {
-    status = quorvel::run_batch();
+    quorvel::cli::BatchOutputs outputs;
+    quorvel::cli::ProgressBar bar("Quorvel");
+    status = quorvel::run_batch([&outputs](const quorvel::RunOutcome& o) { outputs.add(o); });
+    if (outputs.failed()) status = 1;
   } catch (const quorvel::Stop& s) {
     status = s.status;
   } catch (const std::exception& e) {

@@ -18,7 +18,7 @@ constexpr const char* kListFile = "Runquorvel.cnl";
 
 }  // namespace
 
-int run_batch() {
+int run_batch(const RunObserver& after_run) {
   float run_timer = processor_time();
   // A file size limit must fail the write (EFBIG, reported as a failed
   // write) rather than kill the process without a word.
@@ -88,7 +88,12 @@ int run_batch() {
       send(kConsoleAndErrorFile, listed("**** Error on opening cnl file no. ", irun, status), listed(name));
       stop();
     }
-    if (!top(run_timer, nruns, irun)) abandoned = true;
+    RunOutcome outcome;
+    if (!top(run_timer, nruns, irun, after_run ? &outcome : nullptr)) {
+      abandoned = true;
+    } else if (after_run) {
+      after_run(outcome);
+    }
   }
   // A failed write of the error file lets the batch go on, but not end as a success.
   return abandoned || output_failed() ? 1 : 0;

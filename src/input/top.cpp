@@ -516,6 +516,8 @@ bool run(const RunParameters& rp, float run_timer, RunOutcome* outcome) {
 
 }  // namespace
 
+std::string run_output_stem(const std::string& datafile) { return output_stem(datafile); }
+
 bool top(float& run_timer, int /*nruns*/, int irun, RunOutcome* outcome) {
   RunParameters rp;
   const std::string text = read_parameter_text();

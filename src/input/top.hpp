@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "pipeline/tri.hpp"
 
 namespace quorvel {
@@ -10,5 +12,8 @@ namespace quorvel {
 // every other failure stops the program.
 // With an outcome, what the run computed is kept there as well.
 bool top(float& run_timer, int nruns, int irun, RunOutcome* outcome = nullptr);
+
+// The stem that names the outputs of a run on `datafile`.
+std::string run_output_stem(const std::string& datafile);
 
 }  // namespace quorvel

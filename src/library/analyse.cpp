@@ -8,6 +8,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "ar/outar.hpp"
 #include "common/memory_units.hpp"
@@ -15,6 +16,7 @@
 #include "common/threads.hpp"
 #include "input/top.hpp"
 #include "library/run_files.hpp"
+#include "library/run_result.hpp"
 #include "quorvel/quorvel.hpp"
 #include "report/outtris.hpp"
 #include "stats/dshuf.hpp"
@@ -235,6 +237,23 @@ void add_warnings(Result& r, const RunOutcome& o, const Settings& s, const Memor
        at = report.find("Valid trispectrum values", at + 1)) {
     r.warnings.push_back(trimmed(report.substr(at, report.find('\n', at) - at)));
   }
+  // A line that every bootstrap pass writes, or that both the run and the
+  // library give, is one warning, with its count when it repeats.
+  std::vector<std::string> unique;
+  std::vector<int> counts;
+  for (const std::string& w : r.warnings) {
+    const auto it = std::find(unique.begin(), unique.end(), w);
+    if (it == unique.end()) {
+      unique.push_back(w);
+      counts.push_back(1);
+    } else {
+      ++counts[static_cast<std::size_t>(it - unique.begin())];
+    }
+  }
+  for (std::size_t i = 0; i < unique.size(); ++i) {
+    if (counts[i] > 1) unique[i] += " (" + std::to_string(counts[i]) + " times)";
+  }
+  r.warnings = std::move(unique);
 }
 
 }  // namespace
@@ -291,6 +310,23 @@ Result analyse(std::span<const double> series, const Settings& settings) {
   r.report = files.files[kLibraryReportFile];
   r.positive_file = files.files[kLibraryPositiveFile];
   r.negative_file = files.files[kLibraryNegativeFile];
+  return r;
+}
+
+Result run_result(const RunOutcome& outcome, const std::string& report) {
+  Settings s;
+  s.unit = trimmed(outcome.rp.unitname);
+  s.resamples = outcome.rp.nres;
+  s.taper = outcome.rp.taper;
+  MemoryFiles files;  // what the result computes writes nowhere: the run's files are done
+  files.files[kLibraryReportFile] = report;
+  std::mt19937 draws;
+  Result r;
+  {
+    CallScope scope(files, draws, 0);
+    fill(r, outcome, s);
+  }
+  add_warnings(r, outcome, s, files);
   return r;
 }
 

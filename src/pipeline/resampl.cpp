@@ -8,6 +8,7 @@
 
 #include "common/interrupt.hpp"
 #include "common/memory.hpp"
+#include "common/progress.hpp"
 #include "common/record_writer.hpp"
 #include "common/stop.hpp"
 #include "common/threads.hpp"
@@ -80,6 +81,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
   if (workers.empty() || scores[3].size() != static_cast<std::size_t>(nres)) no_work_space(unit);
 
   const int threads = static_cast<int>(workers.size());
+  report_progress(0, nres);
   for (int first = 0; first < nres; first += threads) {
     check_interrupt();  // a safe point between batches of resamples
     const int batch = std::min(threads, nres - first);
@@ -98,6 +100,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
       scores[2][b] = w.results.reversibility_score;
       scores[3][b] = w.results.aliasing_score;
     }
+    report_progress(first + batch, nres);
   }
 
   // Ranked by the full-precision scores: the 32-bit p-values of a strongly

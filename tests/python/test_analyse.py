@@ -111,4 +111,6 @@ def test_bad_data_raise(data, message):
 ])
 def test_warnings(settings, warning):
     x = np.random.default_rng(0).standard_normal(3000)
-    assert any(w.startswith(warning) for w in quorvel.analyse(x, **settings).warnings)
+    warnings = quorvel.analyse(x, **settings).warnings
+    assert any(w.startswith(warning) for w in warnings)
+    assert len(set(warnings)) == len(warnings)  # a repeated line is one warning with its count

@@ -1,0 +1,215 @@
+#include "cli/analyse_command.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+
+#include "cli/progress_bar.hpp"
+#include "cli/read_column.hpp"
+#include "cli/result_formats.hpp"
+
+namespace quorvel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// 1 kHz, 2 Hz, 0 a time unit, as a run reads its sampling unit.
+int unit_kind(const std::string& unit) {
+  auto has = [&unit](const char* s) { return unit.find(s) != std::string::npos; };
+  return has("kHz") || has("khz") ? 1 : has("Hz") || has("hz") ? 2 : 0;
+}
+
+// A real as a run reads it from a six-decimal text.
+double six_decimals(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", v);
+  return std::strtod(text, nullptr);
+}
+
+// "A,B" as two numbers.
+std::pair<double, double> pair_of(const std::string& text, const char* option) {
+  const std::size_t comma = text.find(',');
+  auto number = [&](const std::string& part) {
+    char* end = nullptr;
+    const double v = std::strtod(part.c_str(), &end);
+    if (part.empty() || *end != '\0' || !std::isfinite(v)) {
+      throw UsageError(std::string(option) + " takes two numbers as A,B, not '" + text + "'");
+    }
+    return v;
+  };
+  if (comma == std::string::npos) number("");
+  return {number(text.substr(0, comma)), number(text.substr(comma + 1))};
+}
+
+std::string display_name(const std::string& file) { return file == "-" ? "stdin" : file; }
+
+bool write_file(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+double bandwidth_for_frame(int m, double rate, const std::string& unit) {
+  const int kind = unit_kind(unit);
+  const float rate_f = static_cast<float>(six_decimals(rate));
+  auto frame_of = [&](double bw) {
+    const float b = static_cast<float>(bw);
+    const float q = kind == 1 ? (rate_f * 1000.0f) / b : kind == 2 ? rate_f / b : b / rate_f;
+    return std::isfinite(q) ? std::lround(q) : -1L;
+  };
+  const double exact = kind == 1 ? rate * 1000.0 / m : kind == 2 ? rate / m : m * rate;
+  const double first = six_decimals(exact);
+  for (int step = 0; step <= 1000; ++step) {
+    for (double bw : {first + step * 1e-6, first - step * 1e-6}) {
+      const double held = six_decimals(bw);
+      if (held > 0 && frame_of(held) == m) return held;
+    }
+  }
+  throw UsageError("--frame " + std::to_string(m) + ": no resolution bandwidth of six decimals gives frames of " +
+                   std::to_string(m) + " points at this rate; give --bandwidth instead");
+}
+
+Settings settings_of(const AnalyseOptions& o) {
+  Settings s;
+  s.unit = o.unit;
+  s.rate = o.rate;
+  const bool time_unit = unit_kind(o.unit) == 0;
+  if (!o.band.empty() && !o.periods.empty()) throw UsageError("give --band or --periods, not both");
+  if (!o.band.empty()) {
+    if (time_unit) throw UsageError("--band takes frequencies (unit Hz or kHz); with a time unit give --periods");
+    std::tie(s.band_low, s.band_high) = pair_of(o.band, "--band");
+  }
+  if (!o.periods.empty()) {
+    if (!time_unit) throw UsageError("--periods takes periods of a time unit; with Hz or kHz give --band");
+    std::tie(s.band_low, s.band_high) = pair_of(o.periods, "--periods");
+  }
+  s.taper = o.taper;
+  if (o.frame != "auto") {
+    if (o.bandwidth != 0) throw UsageError("give --bandwidth or --frame, not both");
+    char* end = nullptr;
+    const long m = std::strtol(o.frame.c_str(), &end, 10);
+    if (o.frame.empty() || *end != '\0' || m < 10 || m > 1000000) {
+      throw UsageError("--frame takes auto or a frame length of at least 10 points, not '" + o.frame + "'");
+    }
+    s.bandwidth = bandwidth_for_frame(static_cast<int>(m), o.rate, o.unit);
+  } else {
+    s.bandwidth = o.bandwidth;
+  }
+  s.ar_order = o.ar;
+  s.ar_threshold = o.ar_threshold;
+  s.start = o.start;
+  s.end = o.end;
+  s.resamples = o.resamples;
+  s.quantile = o.quantile;
+  s.seed = o.seed;
+  return s;
+}
+
+std::string output_stem(const std::string& file) {
+  if (file == "-") return "stdin";
+  const std::string base = fs::path(file).filename().string();
+  const std::string stem = base.substr(0, base.find('.'));
+  return stem.empty() ? base : stem;
+}
+
+int run_analyse(const AnalyseOptions& o) {
+  Settings settings;
+  try {
+    settings = settings_of(o);
+  } catch (const UsageError& e) {
+    std::cerr << "quorvel analyse: " << e.what() << '\n';
+    return 2;
+  }
+  const fs::path folder = o.output;
+  if (!o.output.empty()) {
+    // Two inputs of one stem would overwrite each other's reports.
+    std::map<std::string, std::string> seen;
+    for (const std::string& f : o.files) {
+      auto [it, fresh] = seen.emplace(output_stem(f), f);
+      if (!fresh && it->second != f) {
+        std::cerr << "quorvel analyse: " << display_name(it->second) << " and " << display_name(f)
+                  << " would both write " << it->first << "_Quorvel.out in " << o.output << '\n';
+        return 2;
+      }
+    }
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder)) {
+      std::cerr << "quorvel analyse: cannot make the folder " << o.output << (ec ? ": " + ec.message() : "") << '\n';
+      return 1;
+    }
+  }
+
+  if (o.format == "csv") std::cout << csv_header();
+  int status = 0;
+  bool first_block = true;
+  for (const std::string& file : o.files) {
+    const std::string name = display_name(file);
+    auto fail = [&](const std::string& message) {
+      std::cerr << "quorvel analyse: " << message << '\n';
+      if (o.format == "csv") std::cout << csv_failure_row(name, message);
+      if (o.format == "json") std::cout << failure_json(name, message).dump() << '\n';
+      std::cout.flush();
+      status = 1;
+    };
+    try {
+      std::vector<double> values;
+      if (file == "-") {
+        values = read_column(std::cin, name, o.column);
+      } else {
+        std::ifstream in(file, std::ios::binary);
+        if (fs::is_directory(file) || !in) throw InputError(name + ": cannot be opened");
+        values = read_column(in, name, o.column);
+      }
+      Settings s = settings;
+      s.title = name + " column " + o.column;
+      Result r;
+      {
+        ProgressBar bar(name, !o.quiet);
+        r = analyse(values, s);
+      }
+      if (o.frame != "auto" && r.frame_length != std::atoi(o.frame.c_str())) {
+        throw Error("the run took frames of " + std::to_string(r.frame_length) + " points, not " + o.frame);
+      }
+      if (!o.output.empty()) {
+        const std::string stem = output_stem(file);
+        const std::pair<std::string, const std::string*> outputs[] = {
+            {stem + "_Quorvel.out", &r.report},
+            {stem + "-k3+_quorvel.out", &r.positive_file},
+            {stem + "-k3-_quorvel.out", &r.negative_file}};
+        for (const auto& [out_name, text] : outputs) {
+          if (!write_file(folder / out_name, *text)) throw Error("cannot write " + (folder / out_name).string());
+        }
+        const std::string json_name = stem + "_quorvel.json";
+        if (!write_file(folder / json_name, result_json(name, r).dump() + '\n')) {
+          throw Error("cannot write " + (folder / json_name).string());
+        }
+        if (!o.quiet) std::cerr << name << ": report and value files in " << o.output << '\n';
+      }
+      if (o.format == "text") {
+        std::cout << (first_block ? "" : "\n") << text_block(name, r);
+        first_block = false;
+      } else if (o.format == "json") {
+        std::cout << result_json(name, r).dump() << '\n';
+      } else {
+        std::cout << csv_row(name, r);
+      }
+      std::cout.flush();
+    } catch (const InputError& e) {
+      fail(e.what());
+    } catch (const std::exception& e) {  // the run's message, or no memory for a huge file
+      fail(name + ": " + e.what());
+    }
+    if (status != 0 && !o.keep_going) break;
+  }
+  return status;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,55 @@
+#pragma once
+// `quorvel analyse`: the settings of a run control file as options, one
+// analysis per input file, the results as text, JSON or CSV.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "quorvel/quorvel.hpp"
+
+namespace quorvel::cli {
+
+struct AnalyseOptions {
+  std::vector<std::string> files;  // "-" is standard input
+  std::string column = "1";        // 1-based number or header name
+  std::string unit = "Hz";
+  double rate = 1.0;
+  std::string band;     // "LO,HI" frequencies (kHz, Hz)
+  std::string periods;  // "LONGEST,SHORTEST" (a time unit)
+  double taper = 0.0;
+  double bandwidth = 0.0;      // 0: from the frame
+  std::string frame = "auto";  // "auto" or M
+  int ar = 0;
+  double ar_threshold = 0.05;
+  int start = 1, end = 0;
+  int resamples = 0;
+  double quantile = 0.8;
+  std::optional<std::uint32_t> seed;
+  std::string format = "text";  // text, json, csv
+  std::string output;           // folder for the report and value files
+  bool keep_going = false;
+  bool quiet = false;
+};
+
+// Options that do not go together or do not make a setting.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The library settings of the options (throws UsageError).
+Settings settings_of(const AnalyseOptions& o);
+
+// The resolution bandwidth that gives frames of m points at `rate`, as a
+// run reads both from six-decimal texts; throws UsageError when none does.
+double bandwidth_for_frame(int m, double rate, const std::string& unit);
+
+// The name of the outputs of an input: its base name up to the first point.
+std::string output_stem(const std::string& file);
+
+// Runs every input; returns the exit status (0, or 1 when one failed).
+int run_analyse(const AnalyseOptions& o);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,27 @@
+#pragma once
+// What a batch writes beside its reports for programs to read: each
+// completed run's numbers as <stem>_quorvel.json (the JSON of `quorvel
+// analyse`) and Quorvel-summary.csv with a row per completed run.
+#include <fstream>
+#include <string>
+
+#include "pipeline/tri.hpp"
+
+namespace quorvel::cli {
+
+class BatchOutputs {
+ public:
+  BatchOutputs();  // starts Quorvel-summary.csv afresh
+  // After a completed run: its JSON file and its summary row.
+  void add(const RunOutcome& outcome);
+  // True when one of these files could not be written (reported on
+  // standard error; the batch then ends with exit status 1).
+  bool failed() const { return failed_; }
+
+ private:
+  void report_failure(const std::string& name, const std::string& reason);
+  std::ofstream summary_;
+  bool failed_ = false;
+};
+
+}  // namespace quorvel::cli

@@ -1,0 +1,193 @@
+#include "cli/result_formats.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace quorvel::cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json descriptive(const Descriptive& d) {
+  return {{"mean", d.mean}, {"sd", d.sd}, {"skewness", d.skewness},
+          {"kurtosis", d.kurtosis}, {"max", d.max}, {"min", d.min}};
+}
+
+// A plane as its rows, one per second frequency.
+json rows_of(const Plane& p) {
+  json rows = json::array();
+  const std::size_t n = static_cast<std::size_t>(p.size);
+  for (std::size_t b = 0; n > 0 && (b + 1) * n <= p.values.size(); ++b) {
+    rows.push_back(std::vector<double>(p.values.begin() + b * n, p.values.begin() + (b + 1) * n));
+  }
+  return rows;
+}
+
+// The shortest text that reads back as the same double; empty for NaN.
+std::string number(double v) {
+  if (std::isnan(v)) return {};
+  char text[32];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+  return std::string(text, ec == std::errc() ? end : text);
+}
+
+// A CSV cell, quoted when it holds a comma, a quote or a line break.
+std::string cell(const std::string& s) {
+  constexpr char kQuote = '\x22';
+  const bool plain = std::none_of(s.begin(), s.end(), [](char c) { return c == ',' || c == kQuote || c == '\r' || c == '\n'; });
+  if (plain) return s;
+  std::string q(1, kQuote);
+  for (char c : s) q += c == kQuote ? std::string(2, kQuote) : std::string(1, c);
+  return q + kQuote;
+}
+
+// Each warning once, in order of first appearance, with its count when it
+// came more than once (a low-count line of every bootstrap pass).
+std::vector<std::string> distinct(const std::vector<std::string>& warnings) {
+  std::vector<std::string> seen;
+  std::vector<int> counts;
+  for (const std::string& w : warnings) {
+    auto it = std::find(seen.begin(), seen.end(), w);
+    if (it == seen.end()) {
+      seen.push_back(w);
+      counts.push_back(1);
+    } else {
+      ++counts[static_cast<std::size_t>(it - seen.begin())];
+    }
+  }
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    if (counts[i] > 1) seen[i] += " (" + std::to_string(counts[i]) + " times)";
+  }
+  return seen;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& s : items) text += (text.empty() ? "" : "; ") + s;
+  return text;
+}
+
+}  // namespace
+
+json result_json(const std::string& name, const Result& r) {
+  json j;
+  j["name"] = name;
+  j["p_quantile"] = r.p_quantile;
+  j["p_reversibility"] = r.p_reversibility;
+  j["p_zero"] = r.p_zero;
+  j["p_aliasing"] = r.p_aliasing;
+  j["shuffled_quantile"] = r.shuffled_quantile;
+  j["shuffled_reversibility"] = r.shuffled_reversibility;
+  j["shuffled_zero"] = r.shuffled_zero;
+  j["shuffled_aliasing"] = r.shuffled_aliasing;
+  j["quantile_z"] = r.quantile_z;
+  j["zero_statistic"] = r.zero_statistic;
+  j["reversibility_statistic"] = r.reversibility_statistic;
+  j["aliasing_statistic"] = r.aliasing_statistic;
+  j["zero_df"] = r.zero_df;
+  j["reversibility_df"] = r.reversibility_df;
+  j["aliasing_df"] = r.aliasing_df;
+  j["valid"] = r.valid;
+  j["aliasing_valid"] = r.aliasing_valid;
+  j["quantile_score"] = r.quantile_score;
+  j["zero_score"] = r.zero_score;
+  j["reversibility_score"] = r.reversibility_score;
+  j["aliasing_score"] = r.aliasing_score;
+  j["lambda_hat"] = r.lambda;
+  j["N"] = r.n;
+  j["M"] = r.frame_length;
+  j["K"] = r.frames;
+  j["e"] = r.e;
+  j["bandwidth"] = r.bandwidth;
+  j["rate"] = r.rate;
+  j["unit"] = r.unit;
+  j["band_index"] = {r.band_low_index, r.band_high_index};
+  j["band"] = {r.band_low, r.band_high};
+  j["stationary_positive"] = r.stationary_positive;
+  j["stationary_negative"] = r.stationary_negative;
+  j["aliasing_values"] = r.aliasing_values;
+  j["taper"] = r.taper;
+  j["resamples"] = r.resamples;
+  j["data_statistics"] = descriptive(r.data);
+  j["residual_statistics"] = r.residuals ? descriptive(*r.residuals) : json(nullptr);
+  if (r.ar) {
+    const ArModel& a = *r.ar;
+    j["ar"] = {{"lags", a.lags},
+               {"coefficients", a.coefficients},
+               {"t_values", a.t_values},
+               {"adjusted_r2", a.adjusted_r2},
+               {"residual_sd", a.residual_sd},
+               {"white_noise_p", a.white_noise_p},
+               {"root_amplitudes", a.root_amplitudes},
+               {"root_values", a.root_values}};
+  } else {
+    j["ar"] = nullptr;
+  }
+  j["fractile_levels"] = r.fractile_levels;
+  j["fractiles"] = r.fractiles;
+  j["fractile_p_values"] = r.fractile_p_values;
+  j["axis"] = r.positive.axis;
+  j["plane_positive"] = rows_of(r.positive);
+  j["plane_negative"] = rows_of(r.negative);
+  const ValueTable& t = r.values;
+  j["values"] = {{"k1", t.k1}, {"k2", t.k2}, {"k3", t.k3}, {"k4", t.k4},
+                 {"probability", t.probability}, {"phase", t.phase}, {"order", t.order}};
+  j["warnings"] = r.warnings;
+  return j;
+}
+
+json failure_json(const std::string& name, const std::string& message) {
+  return {{"name", name}, {"error", message}};
+}
+
+std::string csv_header() {
+  return "name,N,M,e,p_quantile,p_reversibility,p_zero,p_aliasing,shuffled_quantile,shuffled_reversibility,"
+         "shuffled_zero,shuffled_aliasing,lambda_hat,warnings,error\n";
+}
+
+std::string csv_row(const std::string& name, const Result& r) {
+  std::string row = cell(name) + ',' + std::to_string(r.n) + ',' + std::to_string(r.frame_length);
+  for (double v : {r.e, r.p_quantile, r.p_reversibility, r.p_zero, r.p_aliasing, r.shuffled_quantile,
+                   r.shuffled_reversibility, r.shuffled_zero, r.shuffled_aliasing, r.lambda}) {
+    row += ',' + number(v);
+  }
+  return row + ',' + cell(joined(distinct(r.warnings))) + ",\n";
+}
+
+std::string csv_failure_row(const std::string& name, const std::string& message) {
+  return cell(name) + std::string(13, ',') + ',' + cell(message) + '\n';
+}
+
+std::string text_block(const std::string& name, const Result& r) {
+  char line[160];
+  std::string text;
+  auto formatted = [&line](const char* format, double v) {
+    std::snprintf(line, sizeof line, format, v);
+    return std::string(line);
+  };
+  text += name + ": N = " + std::to_string(r.n) + ", M = " + std::to_string(r.frame_length) + ", e = " +
+          formatted("%.5f", r.e) + ", mean noncentrality λ̂ = " + formatted("%.5g", r.lambda) + "\n";
+  text += "  test                          p-value   Shuffled\n";
+  const struct {
+    const char* test;
+    double p, shuffled;
+  } rows[] = {{"nonlinearity (quantile)", r.p_quantile, r.shuffled_quantile},
+              {"time reversibility", r.p_reversibility, r.shuffled_reversibility},
+              {"zero trispectrum", r.p_zero, r.shuffled_zero},
+              {"aliasing", r.p_aliasing, r.shuffled_aliasing}};
+  for (const auto& row : rows) {
+    if (std::isnan(row.shuffled)) {
+      std::snprintf(line, sizeof line, "  %-28s %8.5f   %8s\n", row.test, row.p, "-");
+    } else {
+      std::snprintf(line, sizeof line, "  %-28s %8.5f   %8.5f\n", row.test, row.p, row.shuffled);
+    }
+    text += line;
+  }
+  for (const std::string& w : distinct(r.warnings)) text += "  warning: " + w + '\n';
+  return text;
+}
+
+}  // namespace quorvel::cli

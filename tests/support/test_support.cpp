@@ -32,7 +32,9 @@ void keep_copy(const fs::path& dir) {
   const char* keep = std::getenv("QUORVEL_KEEP_TEST_DIRS");
   if (keep == nullptr || *keep == '\0') return;
   static int kept = 0;
-  std::string name = "outside-a-test";
+  // Outside a test (a static directory), the process's test filter names it:
+  // CTest runs one test a process.
+  std::string name = "after-" + GTEST_FLAG_GET(filter);
   if (const auto* test = ::testing::UnitTest::GetInstance()->current_test_info()) {
     name = std::string(test->test_suite_name()) + "." + test->name();
   }

@@ -11,17 +11,12 @@
 #include "cli/progress_bar.hpp"
 #include "cli/read_column.hpp"
 #include "cli/result_formats.hpp"
+#include "common/run_parameters.hpp"
 
 namespace quorvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// 1 kHz, 2 Hz, 0 a time unit, as a run reads its sampling unit.
-int unit_kind(const std::string& unit) {
-  auto has = [&unit](const char* s) { return unit.find(s) != std::string::npos; };
-  return has("kHz") || has("khz") ? 1 : has("Hz") || has("hz") ? 2 : 0;
-}
 
 // A real as a run reads it from a six-decimal text.
 double six_decimals(double v) {
@@ -57,14 +52,18 @@ bool write_file(const fs::path& path, const std::string& text) {
 }  // namespace
 
 double bandwidth_for_frame(int m, double rate, const std::string& unit) {
-  const int kind = unit_kind(unit);
+  const SamplingUnit kind = sampling_unit_of(unit);
   const float rate_f = static_cast<float>(six_decimals(rate));
   auto frame_of = [&](double bw) {
     const float b = static_cast<float>(bw);
-    const float q = kind == 1 ? (rate_f * 1000.0f) / b : kind == 2 ? rate_f / b : b / rate_f;
+    const float q = kind == SamplingUnit::Kilohertz ? (rate_f * 1000.0f) / b
+                    : kind == SamplingUnit::Hertz   ? rate_f / b
+                                                    : b / rate_f;
     return std::isfinite(q) ? std::lround(q) : -1L;
   };
-  const double exact = kind == 1 ? rate * 1000.0 / m : kind == 2 ? rate / m : m * rate;
+  const double exact = kind == SamplingUnit::Kilohertz ? rate * 1000.0 / m
+                       : kind == SamplingUnit::Hertz   ? rate / m
+                                                       : m * rate;
   const double first = six_decimals(exact);
   for (int step = 0; step <= 1000; ++step) {
     for (double bw : {first + step * 1e-6, first - step * 1e-6}) {
@@ -80,7 +79,7 @@ Settings settings_of(const AnalyseOptions& o) {
   Settings s;
   s.unit = o.unit;
   s.rate = o.rate;
-  const bool time_unit = unit_kind(o.unit) == 0;
+  const bool time_unit = !is_frequency(sampling_unit_of(o.unit));
   if (!o.band.empty() && !o.periods.empty()) throw UsageError("give --band or --periods, not both");
   if (!o.band.empty()) {
     if (time_unit) throw UsageError("--band takes frequencies (unit Hz or kHz); with a time unit give --periods");

@@ -44,26 +44,6 @@ std::string cell(const std::string& s) {
   return q + kQuote;
 }
 
-// Each warning once, in order of first appearance, with its count when it
-// came more than once (a low-count line of every bootstrap pass).
-std::vector<std::string> distinct(const std::vector<std::string>& warnings) {
-  std::vector<std::string> seen;
-  std::vector<int> counts;
-  for (const std::string& w : warnings) {
-    auto it = std::find(seen.begin(), seen.end(), w);
-    if (it == seen.end()) {
-      seen.push_back(w);
-      counts.push_back(1);
-    } else {
-      ++counts[static_cast<std::size_t>(it - seen.begin())];
-    }
-  }
-  for (std::size_t i = 0; i < seen.size(); ++i) {
-    if (counts[i] > 1) seen[i] += " (" + std::to_string(counts[i]) + " times)";
-  }
-  return seen;
-}
-
 std::string joined(const std::vector<std::string>& items) {
   std::string text;
   for (const std::string& s : items) text += (text.empty() ? "" : "; ") + s;
@@ -154,7 +134,7 @@ std::string csv_row(const std::string& name, const Result& r) {
                    r.shuffled_reversibility, r.shuffled_zero, r.shuffled_aliasing, r.lambda}) {
     row += ',' + number(v);
   }
-  return row + ',' + cell(joined(distinct(r.warnings))) + ",\n";
+  return row + ',' + cell(joined(r.warnings)) + ",\n";
 }
 
 std::string csv_failure_row(const std::string& name, const std::string& message) {
@@ -186,7 +166,7 @@ std::string text_block(const std::string& name, const Result& r) {
     }
     text += line;
   }
-  for (const std::string& w : distinct(r.warnings)) text += "  warning: " + w + '\n';
+  for (const std::string& w : r.warnings) text += "  warning: " + w + '\n';
   return text;
 }
 

@@ -11,8 +11,8 @@ namespace quorvel::cli {
 
 class BatchOutputs {
  public:
-  BatchOutputs();  // starts Quorvel-summary.csv afresh
-  // After a completed run: its JSON file and its summary row.
+  // After a completed run: its JSON file and its summary row (the summary
+  // is started afresh at the first completed run of the batch).
   void add(const RunOutcome& outcome);
   // True when one of these files could not be written (reported on
   // standard error; the batch then ends with exit status 1).
@@ -20,7 +20,9 @@ class BatchOutputs {
 
  private:
   void report_failure(const std::string& name, const std::string& reason);
+  bool may_write(const std::string& name);
   std::ofstream summary_;
+  bool summary_started_ = false;
   bool failed_ = false;
 };
 

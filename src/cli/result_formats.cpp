@@ -113,8 +113,10 @@ json result_json(const std::string& name, const Result& r) {
   j["plane_positive"] = rows_of(r.positive);
   j["plane_negative"] = rows_of(r.negative);
   const ValueTable& t = r.values;
-  j["values"] = {{"k1", t.k1}, {"k2", t.k2}, {"k3", t.k3}, {"k4", t.k4},
-                 {"probability", t.probability}, {"phase", t.phase}, {"order", t.order}};
+  if (!t.k1.empty()) {  // the batch's files leave the table to the value files
+    j["values"] = {{"k1", t.k1}, {"k2", t.k2}, {"k3", t.k3}, {"k4", t.k4},
+                   {"probability", t.probability}, {"phase", t.phase}, {"order", t.order}};
+  }
   j["warnings"] = r.warnings;
   return j;
 }

@@ -105,28 +105,6 @@ int put_in_place(FileUnit& u) {
   return errno ? errno : EIO;
 }
 
-// Why an output may not be written at `path` (0 when it may): an existing
-// path that is no regular file (a FIFO would block, a device swallow the
-// output), or one of the inputs of the batch.
-int output_refusal(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return 0;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  if (!S_ISREG(st.st_mode)) {
-    last_refusal = path + " is not a regular file";
-    return kNotARegularFile;
-  }
-  for (int input : {kListUnit, kErrorUnit, kControlUnit, kDataUnit}) {
-    auto it = table().find(input);
-    struct stat in {};
-    if (it == table().end() || ::fstat(fileno(it->second.file), &in) != 0) continue;
-    if (in.st_dev == st.st_dev && in.st_ino == st.st_ino) {
-      last_refusal = path + " is the same file as " + it->second.name;
-      return kSameAsAnInput;
-    }
-  }
-  return 0;
-}
 
 // A new file beside `path` for a staged unit, with the permissions that a
 // plain create would give.
@@ -152,6 +130,26 @@ std::FILE* create_temporary(const std::string& path, std::string& temp) {
 bool output_failed() { return write_failure_seen; }
 
 std::string refusal_reason() { return last_refusal; }
+
+int output_refusal(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode)) {
+    last_refusal = path + " is not a regular file";
+    return kNotARegularFile;
+  }
+  for (int input : {kListUnit, kErrorUnit, kControlUnit, kDataUnit}) {
+    auto it = table().find(input);
+    struct stat in {};
+    if (it == table().end() || ::fstat(fileno(it->second.file), &in) != 0) continue;
+    if (in.st_dev == st.st_dev && in.st_ino == st.st_ino) {
+      last_refusal = path + " is the same file as " + it->second.name;
+      return kSameAsAnInput;
+    }
+  }
+  return 0;
+}
 
 bool same_file(std::string_view a, std::string_view b) {
   struct stat sa {}, sb {};

@@ -44,6 +44,11 @@ enum class OpenStatus { Old, Replace, Staged };
 // (kSameAsAnInput); refusal_reason() then says why in words.
 int open_unit(int unit, std::string_view name, OpenStatus status);
 std::string refusal_reason();
+// Why an output may not be written at `path` (0 when it may): an existing
+// path that is no regular file (a FIFO would block, a device swallow the
+// output), or one of the inputs open on their units; for outputs written
+// outside the unit table.
+int output_refusal(const std::string& path);
 // True when both names exist and are one file (device and inode).
 bool same_file(std::string_view a, std::string_view b);
 // Closes a unit; what it had buffered is written first (a failure there

@@ -137,7 +137,7 @@ ArModel ar_model(const RunOutcome& o) {
 
 double p_value(float c) { return 1.0f - c; }  // as the report forms it
 
-void fill(Result& r, const RunOutcome& o, const Settings& s) {
+void fill(Result& r, const RunOutcome& o, const Settings& s, bool with_values = true) {
   const RunParameters& rp = o.rp;
   const PassResults& pr = o.results;
   r.p_quantile = p_value(pr.quantile);
@@ -195,6 +195,7 @@ void fill(Result& r, const RunOutcome& o, const Settings& s) {
 
   r.positive = plane_of(a.u, rp);
   r.negative = plane_of(a.z, rp);
+  if (!with_values) return;
   // The report pass sorts only the end of its index that the results block
   // lists; the table gives the whole order (1 - probability ascending).
   std::vector<double> y(static_cast<std::size_t>(std::max(n, 0)));
@@ -313,7 +314,7 @@ Result analyse(std::span<const double> series, const Settings& settings) {
   return r;
 }
 
-Result run_result(const RunOutcome& outcome, const std::string& report) {
+Result run_result(const RunOutcome& outcome, const std::string& report, bool with_values) {
   Settings s;
   s.unit = trimmed(outcome.rp.unitname);
   s.resamples = outcome.rp.nres;
@@ -324,7 +325,7 @@ Result run_result(const RunOutcome& outcome, const std::string& report) {
   Result r;
   {
     CallScope scope(files, draws, 0);
-    fill(r, outcome, s);
+    fill(r, outcome, s, with_values);
   }
   add_warnings(r, outcome, s, files);
   return r;

@@ -9,7 +9,8 @@
 namespace quorvel {
 
 // The numbers and warnings of `outcome`; `report` is the text of the run's
-// report (its low-count lines become warnings). The texts stay empty.
-Result run_result(const RunOutcome& outcome, const std::string& report);
+// report (its low-count lines become warnings). The texts stay empty, and
+// so does the per-value table unless `with_values`.
+Result run_result(const RunOutcome& outcome, const std::string& report, bool with_values = true);
 
 }  // namespace quorvel

@@ -218,9 +218,11 @@ TEST(CommandLine, FormatsAgreeWithTheBatchReport) {
     EXPECT_EQ(r[t.key], from_batch[t.key]) << t.key;
     EXPECT_TRUE(r["shuffled_" + std::string(t.key + 2)].is_null());
   }
-  for (const char* key : {"N", "M", "K", "e", "lambda_hat", "quantile_score", "fractiles", "plane_positive", "values"}) {
+  for (const char* key : {"N", "M", "K", "e", "lambda_hat", "quantile_score", "fractiles", "plane_positive"}) {
     EXPECT_EQ(r[key], from_batch[key]) << key;
   }
+  EXPECT_TRUE(r.contains("values"));  // the batch's file leaves the table to the value files
+  EXPECT_FALSE(from_batch.contains("values"));
   EXPECT_EQ(r["N"], 8192);
   EXPECT_EQ(r["M"], 20);
 
@@ -328,6 +330,31 @@ TEST(CommandLine, BatchSummaryOfTheExampleBatch) {
     if (j["resamples"] != 0) {
       EXPECT_FALSE(j["shuffled_quantile"].is_null());
     }
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+// The batch's JSON and summary follow the rule of the run's own outputs:
+// never written through a link to an input; reported, and exit status 1.
+TEST(CommandLine, BatchFilesNeverOverwriteAnInput) {
+  namespace fs = std::filesystem;
+  for (const char* link : {"white_quorvel.json", "Quorvel-summary.csv"}) {
+    SCOPED_TRACE(link);
+    TempDir dir;
+    for (const char* f : {"white.cnl", "white.dat"}) fs::copy_file(source_dir() / "examples" / "batch" / f, dir.path() / f);
+    dir.write("Runquorvel.cnl", "Number of runs = 1 *\nwhite.cnl*\n");
+    const std::string data = dir.read("white.dat");
+    fs::create_symlink("white.dat", dir.path() / link);
+    ProgramRun r = run(dir, {});
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find("is the same file as"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("white.dat"), data);
+    EXPECT_TRUE(dir.exists("white_Quorvel.out"));
   }
 }
 

@@ -301,7 +301,7 @@ TEST(FileSystem, StopInALaterRunKeepsEarlierRunsOnDisk) {
 // A data file name with a control character is refused before anything is
 // opened: with a NUL the system would see a shorter name than the checks.
 TEST(FileSystem, ControlCharacterInTheDataFileNameIsRefused) {
-  for (const std::string bad : {std::string("victim\0.x", 10), std::string("a\t.dat"), std::string("a\x7f.dat")}) {
+  for (const std::string& bad : {std::string("victim\0.x", 10), std::string("a\t.dat"), std::string("a\x7f.dat")}) {
     TempDir dir;
     write_batch(dir);
     dir.write("victim", "precious\n");
@@ -374,7 +374,9 @@ TEST(FileSystem, OutputsThatWouldDestroyAnInputAreRefused) {
     EXPECT_TRUE(contains(dir.read("Quorvel-error.out"), c.message));
     EXPECT_EQ(dir.read("Runquorvel.cnl"), list);
     EXPECT_EQ(dir.read("a.dat"), data);
-    if (fs::is_regular_file(dir.path() / "a_Quorvel.out")) EXPECT_FALSE(complete(dir.read("a_Quorvel.out")));
+    if (fs::is_regular_file(dir.path() / "a_Quorvel.out")) {
+      EXPECT_FALSE(complete(dir.read("a_Quorvel.out")));
+    }
     EXPECT_TRUE(complete(dir.read("b_Quorvel.out")));
     // An abandoned run leaves no temporary files behind.
     for (const auto& entry : fs::directory_iterator(dir.path())) {

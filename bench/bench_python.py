@@ -7,7 +7,8 @@
    the time of the extension's own call (the library's work and the result's
    conversion) and a pure-Python no-op call.
 2. analyse_many throughput: series of 32,768 values on a dask LocalCluster of
-   1 and of 2 single-threaded workers; the speed-up of 2 over 1.
+   1 and of 2 single-threaded workers (best of --rounds rounds); the speed-up
+   of 2 over 1. The scheduler and the client share the same cores.
 """
 import argparse
 import time
@@ -39,7 +40,7 @@ def call_overhead(repeats):
           f"Python wrapper overhead {(whole - core) * 1e6:.1f} us per call")
 
 
-def throughput(count, length):
+def throughput(count, length, rounds):
     from distributed import Client, LocalCluster
 
     rng = np.random.default_rng(2)
@@ -49,10 +50,14 @@ def throughput(count, length):
         with LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=None) as cluster, \
                 Client(cluster) as client:
             quorvel.analyse_many({"warm": series["s0"]}, client=client)
-            start = time.perf_counter()
-            frame = quorvel.analyse_many(series, client=client)
-            times[workers] = time.perf_counter() - start
-            assert frame["error"].isna().all()
+            # The best of a few rounds: a batch of short calls is at the
+            # mercy of the machine's other load.
+            times[workers] = float("inf")
+            for _ in range(rounds):
+                start = time.perf_counter()
+                frame = quorvel.analyse_many(series, client=client)
+                times[workers] = min(times[workers], time.perf_counter() - start)
+                assert frame["error"].isna().all()
         print(f"analyse_many, {count} series of {length} values, {workers} worker(s): "
               f"{times[workers]:.2f} s, {count / times[workers]:.1f} series/s")
     print(f"speed-up of 2 workers over 1: {times[1] / times[2]:.2f}x")
@@ -63,9 +68,10 @@ def main():
     parser.add_argument("--series", type=int, default=100)
     parser.add_argument("--length", type=int, default=32768)
     parser.add_argument("--repeats", type=int, default=20)
+    parser.add_argument("--rounds", type=int, default=5)
     args = parser.parse_args()
     call_overhead(args.repeats)
-    throughput(args.series, args.length)
+    throughput(args.series, args.length, args.rounds)
 
 
 if __name__ == "__main__":

@@ -102,7 +102,7 @@ struct Result {
   double rate = 0;
   std::string unit;
   int band_low_index = 0, band_high_index = 0;  // the band in frequency indices k / M
-  double band_low = 0, band_high = 0;           // and as the run's passband ends (frequencies)
+  double band_low = 0, band_high = 0;           // and in the run's unit (periods for a time unit)
   int stationary_positive = 0, stationary_negative = 0, aliasing_values = 0;
   double taper = 0;  // as applied (0 when it would taper fewer than 2 values)
   int resamples = 0; // as run (0: no bootstrap)

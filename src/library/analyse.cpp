@@ -173,8 +173,11 @@ void fill(Result& r, const RunOutcome& o, const Settings& s, bool with_values = 
   r.unit = s.unit;
   r.band_low_index = rp.lo;
   r.band_high_index = rp.hi;
-  r.band_low = rp.fl;
-  r.band_high = rp.fu;
+  // The band as analysed (a passband end of 0 in the settings means the
+  // lowest frequency or the Nyquist frequency), in the run's unit.
+  const std::vector<double> axis = band_axis(rp);
+  r.band_low = axis.empty() ? rp.fl : axis.front();
+  r.band_high = axis.empty() ? rp.fu : axis.back();
   r.stationary_positive = rp.npos;
   r.stationary_negative = rp.nneg;
   r.aliasing_values = rp.na;

@@ -51,6 +51,8 @@ double cgroup_room() {
   return room;
 }
 
+}  // namespace
+
 // The memory the system can still give without swapping (MemAvailable);
 // -1 when it does not say.
 double available_memory() {
@@ -63,8 +65,6 @@ double available_memory() {
   }
   return -1;
 }
-
-}  // namespace
 
 bool fits_in_memory(double bytes) {
   if (!(bytes >= 0)) return false;

@@ -8,4 +8,8 @@ namespace quorvel {
 
 bool fits_in_memory(double bytes);
 
+// The memory the system can still give without swapping (MemAvailable), in
+// bytes; -1 when it does not say.
+double available_memory();
+
 }  // namespace quorvel

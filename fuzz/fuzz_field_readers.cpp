@@ -8,7 +8,7 @@
 
 #include "fuzz_support.hpp"
 #include "common/units.hpp"
-#include "input/field_readers.hpp"
+#include "readers/field_readers.hpp"
 
 using namespace quorvel;
 

@@ -12,8 +12,8 @@
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "fuzz_support.hpp"
-#include "input/datc.hpp"
-#include "input/readhead.hpp"
+#include "readers/datc.hpp"
+#include "readers/readhead.hpp"
 
 using namespace quorvel;
 
@@ -31,8 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RunParameters rp;
   rp.iunit = static_cast<SamplingUnit>(data[0] % 3);
   try {
-    readhead(rp);
-    if (rp.title.size() != 80 || rp.fmt.size() != 50) __builtin_trap();
+    const DataHeader header = readhead(rp.iunit);
+    if (header.title.size() != 80 || header.fmt.size() != 50) __builtin_trap();
+    rp.nrows = header.nrows;
+    rp.ncols = header.ncols;
+    rp.fmt = header.fmt;
     rp.is = 1 + (data[0] / 3) % 4;
     rp.ie = rp.nrows;
     if (rp.nrows >= rp.is && rp.nrows <= 2000 && rp.ncols >= 1 && rp.ncols <= 64) {

@@ -10,7 +10,7 @@
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "fuzz_support.hpp"
-#include "input/field_readers.hpp"
+#include "readers/field_readers.hpp"
 #include "input/top.hpp"
 
 using namespace quorvel;

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,18 +106,54 @@ py::dict as_dict(const quorvel::Result& r) {
   table["phase"] = array_of(r.values.phase);
   table["order"] = int_array_of(r.values.order);
   d["values"] = table;
-  d["warnings"] = r.warnings;
+  py::list warnings;
+  for (const quorvel::Warning& w : r.warnings) warnings.append(py::make_tuple(w.code, w.text));
+  d["warnings"] = warnings;
   d["report"] = r.report;
   d["positive_file"] = r.positive_file;
   d["negative_file"] = r.negative_file;
   return d;
 }
 
+// Asked by the library now and then while it computes (the interpreter
+// lock released): takes the lock for a moment, at most every 50 ms, and
+// lets Python run its signal handlers. A KeyboardInterrupt they raise stays
+// pending and ends the call.
+class SignalCheck {
+ public:
+  bool operator()() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(50)) return false;
+    last_ = now;
+    py::gil_scoped_acquire locked;
+    if (PyErr_CheckSignals() == 0) return false;
+    *raised_ = true;
+    return true;
+  }
+  explicit SignalCheck(bool* raised) : raised_(raised) {}
+
+ private:
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+  bool* raised_;
+};
+
+// The package's exception of `name` (quorvel._errors), raised with
+// `message` in the words of the Python call: its band is one pair.
+void raise_as(const char* name, std::string message) {
+  for (const auto& [field, item] : {std::pair{"band_low", "band[0]"}, {"band_high", "band[1]"}}) {
+    for (std::size_t at = message.find(field); at != std::string::npos; at = message.find(field, at)) {
+      message.replace(at, std::string(field).size(), item);
+    }
+  }
+  py::object kind = py::module_::import("quorvel._errors").attr(name);
+  PyErr_SetString(kind.ptr(), message.c_str());
+}
+
 py::dict analyse(py::array_t<double, py::array::c_style | py::array::forcecast> x, const std::string& unit,
-                 double rate, double band_low, double band_high, double taper, double bandwidth, int ar_order,
-                 double ar_threshold, int start, int end, int resamples, double quantile,
+                 double rate, double band_low, double band_high, double taper, double bandwidth, int frame_length,
+                 int ar_order, double ar_threshold, int start, int end, int resamples, double quantile,
                  std::optional<std::uint32_t> seed, const std::string& title, int threads) {
-  if (x.ndim() != 1) throw quorvel::Error("The series must be one-dimensional");
+  if (x.ndim() != 1) throw py::type_error("the series must be one-dimensional");
   // A copy of its own, so that nothing can change the values while the
   // lock is released.
   std::vector<double> values(x.data(), x.data() + x.size());
@@ -127,6 +164,7 @@ py::dict analyse(py::array_t<double, py::array::c_style | py::array::forcecast> 
   s.band_high = band_high;
   s.taper = taper;
   s.bandwidth = bandwidth;
+  s.frame_length = frame_length;
   s.ar_order = ar_order;
   s.ar_threshold = ar_threshold;
   s.start = start;
@@ -136,10 +174,15 @@ py::dict analyse(py::array_t<double, py::array::c_style | py::array::forcecast> 
   s.seed = seed;
   s.title = title;
   s.threads = threads;
+  bool interrupted = false;
+  s.should_stop = SignalCheck(&interrupted);
   quorvel::Result r;
-  {
+  try {
     py::gil_scoped_release unlocked;
     r = quorvel::analyse(values, s);
+  } catch (const quorvel::Cancelled&) {
+    if (interrupted) throw py::error_already_set();  // the KeyboardInterrupt of the signal handler
+    throw;
   }
   return as_dict(r);
 }
@@ -148,9 +191,19 @@ py::dict analyse(py::array_t<double, py::array::c_style | py::array::forcecast> 
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Quorvel library's call (use the package quorvel)";
-  py::register_exception<quorvel::Error>(m, "QuorvelError", PyExc_ValueError);
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const quorvel::SettingsError& e) {
+      raise_as("QuorvelSettingsError", e.what());
+    } catch (const quorvel::DataError& e) {
+      raise_as("QuorvelDataError", e.what());
+    } catch (const quorvel::Error& e) {
+      raise_as("QuorvelError", e.what());
+    }
+  });
   m.def("analyse", &analyse, py::arg("x"), py::arg("unit"), py::arg("rate"), py::arg("band_low"),
-        py::arg("band_high"), py::arg("taper"), py::arg("bandwidth"), py::arg("ar_order"),
+        py::arg("band_high"), py::arg("taper"), py::arg("bandwidth"), py::arg("frame_length"), py::arg("ar_order"),
         py::arg("ar_threshold"), py::arg("start"), py::arg("end"), py::arg("resamples"), py::arg("quantile"),
         py::arg("seed"), py::arg("title"), py::arg("threads"));
 }

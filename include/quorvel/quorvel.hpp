@@ -1,8 +1,8 @@
 #pragma once
 // Quorvel as a library: one call tests a series held in memory for
-// nonlinearity, time irreversibility, non-Gaussianity and aliasing, with the
-// settings a run control file holds, and returns the numbers of the run and
-// the texts of its report and value files.
+// nonlinearity, time irreversibility, non-Gaussianity and aliasing, and
+// returns the numbers of the run, its warnings and the texts of its report
+// and value files.
 //
 //   quorvel::Settings s;
 //   s.ar_order = 4;
@@ -10,40 +10,59 @@
 //   quorvel::Result r = quorvel::analyse(values, s);   // throws quorvel::Error
 //   double p = r.p_quantile;
 //
-// A call writes no file and never ends the process; calls on several
-// threads at once give the same results as one after the other.
+// Settings are checked before anything runs; a bad one raises SettingsError
+// and a bad series DataError, each naming the setting or the value (0-based)
+// as the caller gave it. A call writes no file and never ends the process;
+// calls on several threads at once give the same results as one after the
+// other.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
 
 struct Settings {
-  std::string unit = "Hz";     // "kHz", "Hz" or the name of a time unit ("days")
+  // "Hz" or "kHz" in any letter case, or the name of a time unit ("days");
+  // another frequency unit ("MHz", "Hertz") is refused.
+  std::string unit = "Hz";
   double rate = 1.0;           // sampling rate in kHz or Hz; the sampling interval for a time unit
   double band_low = 0.0;       // lower frequency; for a time unit the longest period (0: the lowest)
   double band_high = 0.0;      // upper frequency; for a time unit the shortest period (0: Nyquist)
   double taper = 0.0;          // taper, percent of each frame, 0 to 25
-  double bandwidth = 0.0;      // resolution bandwidth; 0 chooses the frame length (below)
+  double bandwidth = 0.0;      // resolution bandwidth, which sets the frame length, or
+  int frame_length = 0;        // the frame length M itself (at least 10); both 0: chosen (below)
   int ar_order = 0;            // largest AR order of the prewhitening; 0 = none
-  double ar_threshold = 0.05;  // p-value threshold for keeping an AR lag
-  int start = 1;               // first datum analysed (1-based)
-  int end = 0;                 // last datum analysed; 0 = the last
+  double ar_threshold = 0.05;  // p-value threshold for keeping an AR lag, in (0, 1]
+  int start = 1;               // first value analysed (1-based)
+  int end = 0;                 // last value analysed (1-based); 0 = the last
   int resamples = 0;           // bootstrap resamples (11 or more, with prewhitening)
-  double quantile = 0.8;       // quantile of the nonlinearity test
+  double quantile = 0.8;       // quantile of the nonlinearity test, in (0, 1)
   // Seed of the shuffles of the bootstrap; none starts where the batch
   // program starts, so a call gives the numbers of a one-run batch.
   std::optional<std::uint32_t> seed;
   std::string title;  // the report's title line (the data file's first line in a batch)
   int threads = 0;    // threads this call may use; 0 = the processors of the machine
+  // Asked now and then while the call computes (between chunks of frames
+  // and between rounds of resamples); true ends the call with Cancelled.
+  std::function<bool()> should_stop;
 };
-// With bandwidth 0 the frame length M is the largest M >= 10 with
-// ln M / ln N <= 1/3 (N the values analysed), as the run checks it to four
-// decimals; when even M = 10 exceeds it, M = 10 and the result warns.
+// With bandwidth and frame_length 0 the frame length M is the largest
+// M >= 10 with ln M / ln N <= 1/3 (N the values analysed), as the run
+// checks it to four decimals; when even M = 10 exceeds it, M = 10 and the
+// result warns.
+
+// A notice of the run: a stable code ("consistency", "low_count",
+// "bootstrap_off", ...) and a sentence.
+struct Warning {
+  std::string code;
+  std::string text;
+};
 
 // Mean, standard deviation, skewness, excess kurtosis, maximum and minimum.
 struct Descriptive {
@@ -116,18 +135,49 @@ struct Result {
   Plane positive, negative;  // the planes of the value files for k3 > 0 and k3 < 0
   ValueTable values;
 
-  std::vector<std::string> warnings;
+  std::vector<Warning> warnings;  // each once; a repeated one says how often
   // The texts the batch program writes for this run: the report and the
   // value files for k3 > 0 and k3 < 0.
   std::string report, positive_file, negative_file;
 };
 
-// Bad settings or data: what() is the message the batch program writes.
+// Every error of a call; what() says what went wrong and, where there is
+// one, the fix.
 class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// A setting out of its range, or settings that do not go together;
+// setting() is the name of the Settings field at fault ("band" for the
+// band's grid as a whole).
+class SettingsError : public Error {
+ public:
+  SettingsError(std::string setting, const std::string& message) : Error(message), setting_(std::move(setting)) {}
+  const std::string& setting() const { return setting_; }
+
+ private:
+  std::string setting_;
+};
+// A series the tests cannot run on: empty, too short, not finite.
+class DataError : public Error {
+ public:
+  using Error::Error;
+};
+// The call was ended by Settings::should_stop.
+class Cancelled : public Error {
+ public:
+  using Error::Error;
+};
 
 Result analyse(std::span<const double> series, const Settings& settings);
+
+// Checks the settings that do not depend on the series (analyse checks them
+// too); throws SettingsError.
+void check_settings(const Settings& settings);
+
+// Whether `unit` names a time unit, in which the rate is the sampling
+// interval and the band is given as periods (longest, shortest); throws
+// SettingsError for a unit that is refused.
+bool is_time_unit(const std::string& unit);
 
 }  // namespace quorvel

@@ -23,26 +23,25 @@ def _named(series):
     return list(enumerate(series))
 
 
-def _row(name, values, settings):
+def _row(name, values, settings, threads):
     """One series' row; a series that fails gives its message and the others go on."""
     from . import QuorvelError, _analyse
 
     row = dict.fromkeys(COLUMNS)
     row["name"] = name
     try:
-        # One thread per series: the series themselves are the parallel work.
-        r = _analyse(values, settings, threads=1)
+        r = _analyse(values, settings, threads=threads)
     except (QuorvelError, ValueError, TypeError, MemoryError) as error:
         row["error"] = str(error)
         return row
     for column in COLUMNS[1:-2]:
         row[column] = getattr(r, column)
-    row["warnings"] = "; ".join(r.warnings)
+    row["warnings"] = "; ".join(w.text for w in r.warnings)
     return row
 
 
-def _rows(chunk, settings):
-    return [_row(name, values, settings) for name, values in chunk]
+def _rows(chunk, settings, threads):
+    return [_row(name, values, settings, threads) for name, values in chunk]
 
 
 def _local_threads():
@@ -52,18 +51,18 @@ def _local_threads():
         return os.cpu_count() or 1
 
 
-def analyse_many(series, client, settings):
+def analyse_many(series, client, settings, threads):
     items = _named(series)
     if client is None:
         # The library releases the interpreter lock, so threads run in parallel.
         with ThreadPoolExecutor(max_workers=_local_threads()) as pool:
-            rows = list(pool.map(lambda item: _row(item[0], item[1], settings), items))
+            rows = list(pool.map(lambda item: _row(item[0], item[1], settings, threads), items))
     else:
         # A few tasks per worker thread rather than one per series: the
         # scheduler's cost per task is then small beside the work.
         threads = max(1, sum(client.nthreads().values()))
         size = max(1, -(-len(items) // (4 * threads)))
         chunks = [items[i:i + size] for i in range(0, len(items), size)]
-        futures = client.map(_rows, chunks, settings=settings, pure=False)
+        futures = client.map(_rows, chunks, settings=settings, threads=threads, pure=False)
         rows = [row for chunk in client.gather(futures) for row in chunk]
     return pd.DataFrame(rows, columns=COLUMNS)

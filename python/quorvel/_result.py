@@ -1,5 +1,6 @@
 """The result of one analysis: attributes, a printout, a dict, a picture."""
 import math
+from typing import NamedTuple
 
 import numpy as np
 
@@ -34,6 +35,13 @@ def _edges(axis):
     return np.concatenate([[2.0 * axis[0] - middle[0]], middle, [2.0 * axis[-1] - middle[-1]]])
 
 
+class RunWarning(NamedTuple):
+    """A notice of a run: its kind ("consistency", "low_count", ...) and a sentence."""
+
+    code: str
+    text: str
+
+
 class Result:
     """What one analysis computed.
 
@@ -48,6 +56,7 @@ class Result:
 
     def __init__(self, fields):
         self.__dict__.update(fields)
+        self.warnings = [RunWarning(*w) for w in self.warnings]
 
     def __repr__(self):
         lines = ["", "\tTrispectrum tests of a time series (Quorvel)", ""]
@@ -63,7 +72,7 @@ class Result:
             lines.append(text)
         if self.warnings:
             lines.append("warnings:")
-            lines.extend("  " + w for w in self.warnings)
+            lines.extend("  " + w.text for w in self.warnings)
         return "\n".join(lines) + "\n"
 
     def to_dict(self):

@@ -2,17 +2,18 @@
 # series, shaped as four "htest" objects beside the numbers of the run.
 
 trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", band = NULL,
-                             bandwidth = "auto", taper = 0, ar.order = 0, ar.threshold = 0.05,
-                             resamples = 0, quantile = 0.8, seed = NULL, start = 1, end = 0) {
+                             bandwidth = "auto", frame.length = NULL, taper = 0, ar.order = 0,
+                             ar.threshold = 0.05, resamples = 0, quantile = 0.8, seed = NULL, start = 1,
+                             end = 0, threads = getOption("quorvel.threads", 2L)) {
   call <- sys.call()
-  fail <- function(message) stop(simpleError(message, call))
+  fail <- function(message, kind = "settings") stop(quorvel.condition(message, call, kind, "error"))
   # One line, also when the series comes as a value (do.call).
   data.name <- deparse(substitute(x), width.cutoff = 60L, nlines = 2L)
   data.name <- if (length(data.name) > 1L) paste0(data.name[1], " ...") else data.name
   force(frequency) # taken from x before x becomes a plain vector
-  if (!is.numeric(x) || NCOL(x) != 1L) fail("'x' must be a numeric vector or a univariate time series")
+  if (!is.numeric(x) || NCOL(x) != 1L) fail("'x' must be a numeric vector or a univariate time series", "data")
   x <- as.double(x)
-  if (!length(x)) fail("'x' holds no values")
+  if (!length(x)) fail("'x' holds no values", "data")
 
   number <- function(value, name) {
     if (!is.numeric(value) || length(value) != 1L || !is.finite(value)) {
@@ -43,11 +44,14 @@ trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", ba
     bandwidth <- number(bandwidth, "bandwidth")
   }
   if (!is.null(seed)) seed <- whole(seed, "seed", 0, 2^32 - 1)
+  frame.length <- if (is.null(frame.length)) 0L else as.integer(whole(frame.length, "frame.length", 10))
+  threads <- as.integer(whole(threads, "threads", 1))
 
   settings <- list(
     unit = unit,
     # For a time unit the library takes the sampling interval.
     rate = if (is.time.unit(unit)) 1 / frequency else frequency,
+    frame_length = frame.length, threads = threads,
     band_low = as.double(band[1]), band_high = as.double(band[2]),
     taper = number(taper, "taper"), bandwidth = bandwidth,
     ar_order = as.integer(whole(ar.order, "ar.order")), ar_threshold = number(ar.threshold, "ar.threshold"),
@@ -56,8 +60,40 @@ trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", ba
     seed = seed, title = substr(data.name, 1L, 80L)
   )
   res <- .Call(quorvel_analyse, x, settings)
-  if (!is.null(res$error)) fail(res$error)
-  new.quorvel(res, settings, data.name, match.call())
+  if (isTRUE(res$interrupted)) interrupted()
+  if (!is.null(res$error)) fail(r.words(res$error), res$kind)
+  result <- new.quorvel(res, settings, data.name, match.call())
+  for (i in seq_along(res$warnings$text)) {
+    warning(quorvel.condition(res$warnings$text[i], call, "warning", "warning", code = res$warnings$code[i]))
+  }
+  result
+}
+
+# The library's message in the names of this function's arguments.
+r.words <- function(message) {
+  words <- c(ar_order = "ar.order", ar_threshold = "ar.threshold", frame_length = "frame.length",
+             band_low = "band[1]", band_high = "band[2]")
+  for (name in names(words)) message <- gsub(name, words[[name]], message, fixed = TRUE)
+  message
+}
+
+# A condition of the package: class quorvel_<kind> (quorvel_settings_error,
+# quorvel_data_error, quorvel_error, quorvel_warning) before R's own.
+quorvel.condition <- function(message, call, kind, type, ...) {
+  classes <- switch(kind,
+    settings = c("quorvel_settings_error", "quorvel_error"),
+    data = c("quorvel_data_error", "quorvel_error"),
+    error = "quorvel_error",
+    warning = "quorvel_warning")
+  structure(class = c(classes, type, "condition"), list(message = message, call = call, ...))
+}
+
+# The user pressed Ctrl-C while the library computed: it stopped at its next
+# safe point, and R now does what an interrupt does (an `interrupt` handler
+# sees it; otherwise back to the top level).
+interrupted <- function() {
+  signalCondition(structure(class = c("interrupt", "condition"), list(message = "", call = NULL)))
+  invokeRestart("abort")
 }
 
 # kHz and Hz are frequency units; any other unit text names a time unit.
@@ -109,7 +145,7 @@ new.quorvel <- function(res, settings, data.name, call) {
     rate = res$rate, unit = settings$unit, bandwidth = res$bandwidth,
     band = res$band, band.index = res$band_index, counts = res$counts,
     taper = res$taper, resamples = res$resamples, valid = res$valid,
-    warnings = as.character(res$warnings),
+    warnings = as.character(res$warnings$text),
     ar = ar,
     descriptive = as.data.frame(rbind(data = res$data, residuals = res$residuals)),
     fractiles = data.frame(level = res$fractile_levels, fractile = res$fractiles,

@@ -3,6 +3,7 @@
 // Every C++ exception is caught here, so an error never unwinds through R.
 #include <Rcpp.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -33,8 +34,32 @@ quorvel::Settings settings_of(const Rcpp::List& s) {
   // The R code has checked that a seed is a whole number in 0 .. 2^32 - 1.
   if (!Rf_isNull(s["seed"])) out.seed = static_cast<std::uint32_t>(Rcpp::as<double>(s["seed"]));
   out.title = Rcpp::as<std::string>(s["title"]);
+  out.threads = Rcpp::as<int>(s["threads"]);
+  out.frame_length = Rcpp::as<int>(s["frame_length"]);
   return out;
 }
+
+void check_interrupt_now(void*) { R_CheckUserInterrupt(); }
+
+// Asked by the library now and then while it computes: at most every 50 ms,
+// whether the user has pressed Ctrl-C. R's check jumps out on an interrupt;
+// R_ToplevelExec keeps that jump inside R's own frames.
+class InterruptCheck {
+ public:
+  explicit InterruptCheck(bool* interrupted) : interrupted_(interrupted) {}
+  bool operator()() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(50)) return false;
+    last_ = now;
+    if (R_ToplevelExec(check_interrupt_now, nullptr)) return false;
+    *interrupted_ = true;
+    return true;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+  bool* interrupted_;
+};
 
 Rcpp::NumericVector descriptive(const quorvel::Descriptive& d) {
   return Rcpp::NumericVector::create(_["mean"] = d.mean, _["sd"] = d.sd, _["skewness"] = d.skewness,
@@ -96,24 +121,42 @@ Rcpp::List result_list(const quorvel::Result& r) {
   out["positive"] = plane(r.positive);
   out["negative"] = plane(r.negative);
   out["values"] = value_table(r.values);
-  out["warnings"] = r.warnings;
+  std::vector<std::string> codes, texts;
+  for (const quorvel::Warning& w : r.warnings) {
+    codes.push_back(w.code);
+    texts.push_back(w.text);
+  }
+  out["warnings"] = Rcpp::List::create(_["code"] = codes, _["text"] = texts);
   out["report"] = r.report;
   return out;
 }
 
 }  // namespace
 
-// A failed run comes back as list(error = message), so that the R code
-// raises the error in the caller's frame.
+// A failed run comes back as list(error = message, kind = ...) and an
+// interrupted one as list(interrupted = TRUE), so that the R code raises
+// the condition in the caller's frame.
 extern "C" SEXP quorvel_analyse(SEXP series, SEXP settings) {
   BEGIN_RCPP
   const Rcpp::NumericVector x(series);
-  const quorvel::Settings s = settings_of(Rcpp::List(settings));
+  quorvel::Settings s = settings_of(Rcpp::List(settings));
+  bool interrupted = false;
+  s.should_stop = InterruptCheck(&interrupted);
   quorvel::Result r;
+  auto failure = [](const char* kind, const quorvel::Error& e) {
+    return Rcpp::List::create(_["error"] = std::string(e.what()), _["kind"] = kind);
+  };
   try {
     r = quorvel::analyse(std::span<const double>(x.begin(), x.end()), s);
+  } catch (const quorvel::Cancelled& e) {
+    if (interrupted) return Rcpp::List::create(_["interrupted"] = true);
+    return failure("error", e);
+  } catch (const quorvel::SettingsError& e) {
+    return failure("settings", e);
+  } catch (const quorvel::DataError& e) {
+    return failure("data", e);
   } catch (const quorvel::Error& e) {
-    return Rcpp::List::create(_["error"] = std::string(e.what()));
+    return failure("error", e);
   }
   return result_list(r);
   END_RCPP

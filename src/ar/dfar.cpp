@@ -8,6 +8,7 @@
 #include "ar/dcholsl.hpp"
 #include "ar/dinverse.hpp"
 #include "common/array_view.hpp"
+#include "common/diagnostics.hpp"
 #include "common/memory.hpp"
 #include "common/send.hpp"
 #include "common/units.hpp"
@@ -72,6 +73,8 @@ bool ar(std::span<const double> x_, ArSystem& sys, ArFit& fit, int m, float pv,
 
   if (dcholdc(A, m, sys.diag) != 0) {
     send({unit, kConsoleUnit}, listed("DCHOLDC failed, A is not positive definite"), listed("pi = ", m));
+    post_diagnostic("ar_fit_failed", "the AR fit of order " + std::to_string(m) +
+                                         " failed: its normal equations are not positive definite");
     return false;
   }
   dcholsl(A, m, sys.diag, sys.r, std::span<double>(fit.a.data(), m));
@@ -143,6 +146,7 @@ ArFit dfar(std::span<const double> x, int p, float pv, std::span<double> e, int 
     fit.lags.resize(p);
   } catch (const std::bad_alloc&) {
     send({unit, kConsoleUnit}, listed("Unable to allocate work space for arrays in far"));
+    post_diagnostic("ar_fit_failed", "the AR fit of order " + std::to_string(p) + " does not fit in memory");
     return ArFit{};
   }
 

@@ -11,19 +11,11 @@
 #include "cli/progress_bar.hpp"
 #include "cli/read_column.hpp"
 #include "cli/result_formats.hpp"
-#include "common/run_parameters.hpp"
 
 namespace quorvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A real as a run reads it from a six-decimal text.
-double six_decimals(double v) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.6f", v);
-  return std::strtod(text, nullptr);
-}
 
 // "A,B" as two numbers.
 std::pair<double, double> pair_of(const std::string& text, const char* option) {
@@ -40,6 +32,18 @@ std::pair<double, double> pair_of(const std::string& text, const char* option) {
   return {number(text.substr(0, comma)), number(text.substr(comma + 1))};
 }
 
+// The option that sets a field of the settings.
+std::string option_of(const std::string& setting, bool time_unit) {
+  static const std::map<std::string, std::string> options = {
+      {"unit", "--unit"},         {"rate", "--rate"},           {"taper", "--taper"},
+      {"bandwidth", "--bandwidth"}, {"frame_length", "--frame"}, {"ar_order", "--ar"},
+      {"ar_threshold", "--ar-threshold"}, {"start", "--start"}, {"end", "--end"},
+      {"resamples", "--resamples"}, {"quantile", "--quantile"}, {"seed", "--seed"}};
+  if (setting == "band_low" || setting == "band_high" || setting == "band") return time_unit ? "--periods" : "--band";
+  const auto it = options.find(setting);
+  return it == options.end() ? "quorvel analyse" : it->second;
+}
+
 std::string display_name(const std::string& file) { return file == "-" ? "stdin" : file; }
 
 bool write_file(const fs::path& path, const std::string& text) {
@@ -51,35 +55,16 @@ bool write_file(const fs::path& path, const std::string& text) {
 
 }  // namespace
 
-double bandwidth_for_frame(int m, double rate, const std::string& unit) {
-  const SamplingUnit kind = sampling_unit_of(unit);
-  const float rate_f = static_cast<float>(six_decimals(rate));
-  auto frame_of = [&](double bw) {
-    const float b = static_cast<float>(bw);
-    const float q = kind == SamplingUnit::Kilohertz ? (rate_f * 1000.0f) / b
-                    : kind == SamplingUnit::Hertz   ? rate_f / b
-                                                    : b / rate_f;
-    return std::isfinite(q) ? std::lround(q) : -1L;
-  };
-  const double exact = kind == SamplingUnit::Kilohertz ? rate * 1000.0 / m
-                       : kind == SamplingUnit::Hertz   ? rate / m
-                                                       : m * rate;
-  const double first = six_decimals(exact);
-  for (int step = 0; step <= 1000; ++step) {
-    for (double bw : {first + step * 1e-6, first - step * 1e-6}) {
-      const double held = six_decimals(bw);
-      if (held > 0 && frame_of(held) == m) return held;
-    }
-  }
-  throw UsageError("--frame " + std::to_string(m) + ": no resolution bandwidth of six decimals gives frames of " +
-                   std::to_string(m) + " points at this rate; give --bandwidth instead");
-}
-
 Settings settings_of(const AnalyseOptions& o) {
   Settings s;
   s.unit = o.unit;
   s.rate = o.rate;
-  const bool time_unit = !is_frequency(sampling_unit_of(o.unit));
+  bool time_unit = false;
+  try {
+    time_unit = is_time_unit(o.unit);
+  } catch (const SettingsError& e) {
+    throw UsageError(std::string("--unit: ") + e.what());
+  }
   if (!o.band.empty() && !o.periods.empty()) throw UsageError("give --band or --periods, not both");
   if (!o.band.empty()) {
     if (time_unit) throw UsageError("--band takes frequencies (unit Hz or kHz); with a time unit give --periods");
@@ -97,7 +82,7 @@ Settings settings_of(const AnalyseOptions& o) {
     if (o.frame.empty() || *end != '\0' || m < 10 || m > 1000000) {
       throw UsageError("--frame takes auto or a frame length of at least 10 points, not '" + o.frame + "'");
     }
-    s.bandwidth = bandwidth_for_frame(static_cast<int>(m), o.rate, o.unit);
+    s.frame_length = static_cast<int>(m);
   } else {
     s.bandwidth = o.bandwidth;
   }
@@ -108,6 +93,11 @@ Settings settings_of(const AnalyseOptions& o) {
   s.resamples = o.resamples;
   s.quantile = o.quantile;
   s.seed = o.seed;
+  try {
+    check_settings(s);
+  } catch (const SettingsError& e) {
+    throw UsageError(option_of(e.setting(), time_unit) + ": " + e.what());
+  }
   return s;
 }
 
@@ -173,9 +163,6 @@ int run_analyse(const AnalyseOptions& o) {
       {
         ProgressBar bar(name, !o.quiet);
         r = analyse(values, s);
-      }
-      if (o.frame != "auto" && r.frame_length != std::atoi(o.frame.c_str())) {
-        throw Error("the run took frames of " + std::to_string(r.frame_length) + " points, not " + o.frame);
       }
       if (!o.output.empty()) {
         const std::string stem = output_stem(file);

@@ -39,12 +39,9 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The library settings of the options (throws UsageError).
+// The library settings of the options, checked as far as they go without
+// a series (throws UsageError, naming the option).
 Settings settings_of(const AnalyseOptions& o);
-
-// The resolution bandwidth that gives frames of m points at `rate`, as a
-// run reads both from six-decimal texts; throws UsageError when none does.
-double bandwidth_for_frame(int m, double rate, const std::string& unit);
 
 // The name of the outputs of an input: its base name up to the first point.
 std::string output_stem(const std::string& file);

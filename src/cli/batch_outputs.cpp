@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <sstream>
 
 #include "cli/result_formats.hpp"
 #include "common/units.hpp"
@@ -15,13 +14,6 @@ namespace quorvel::cli {
 namespace {
 
 constexpr const char* kSummaryFile = "Quorvel-summary.csv";
-
-std::string file_text(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace
 
@@ -49,7 +41,7 @@ void BatchOutputs::add(const RunOutcome& outcome) {
   try {
     // Without the per-value table, which the value files and the report
     // already hold: for long frames it runs to millions of values.
-    const Result r = run_result(outcome, file_text(stem + "_Quorvel.out"), false);
+    const Result r = run_result(outcome, false);
     if (may_write(json_name) && may_write(partial)) {
       // Written whole under a temporary name, then put in place.
       std::ofstream json(partial, std::ios::binary | std::ios::trunc);

@@ -117,7 +117,8 @@ json result_json(const std::string& name, const Result& r) {
     j["values"] = {{"k1", t.k1}, {"k2", t.k2}, {"k3", t.k3}, {"k4", t.k4},
                    {"probability", t.probability}, {"phase", t.phase}, {"order", t.order}};
   }
-  j["warnings"] = r.warnings;
+  j["warnings"] = json::array();
+  for (const Warning& w : r.warnings) j["warnings"].push_back({{"code", w.code}, {"text", w.text}});
   return j;
 }
 
@@ -136,7 +137,9 @@ std::string csv_row(const std::string& name, const Result& r) {
                    r.shuffled_reversibility, r.shuffled_zero, r.shuffled_aliasing, r.lambda}) {
     row += ',' + number(v);
   }
-  return row + ',' + cell(joined(r.warnings)) + ",\n";
+  std::vector<std::string> warnings;
+  for (const Warning& w : r.warnings) warnings.push_back(w.text);
+  return row + ',' + cell(joined(warnings)) + ",\n";
 }
 
 std::string csv_failure_row(const std::string& name, const std::string& message) {
@@ -168,7 +171,7 @@ std::string text_block(const std::string& name, const Result& r) {
     }
     text += line;
   }
-  for (const std::string& w : r.warnings) text += "  warning: " + w + '\n';
+  for (const Warning& w : r.warnings) text += "  warning: " + w.text + '\n';
   return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <thread>
+#include <utility>
 
 #include "common/stop.hpp"
 
@@ -12,6 +13,7 @@ volatile std::sig_atomic_t caught = 0;
 bool installed = false;
 bool thrown = false;
 std::thread::id handling_thread;
+thread_local CancelHook cancel_hook;
 
 extern "C" void on_signal(int signal) { caught = signal; }
 
@@ -32,7 +34,10 @@ int take_signal() {
   return caught;
 }
 
+void set_cancel_hook(CancelHook hook) { cancel_hook = std::move(hook); }
+
 void check_interrupt() {
+  if (cancel_hook && cancel_hook()) throw Stop{1, 0, StopCause::Cancelled};
   if (caught == 0 || thrown || !installed || std::this_thread::get_id() != handling_thread) return;
   thrown = true;
   const int signal = caught;

@@ -43,10 +43,7 @@ bool memory_file_exists(const MemoryFiles& m, std::string_view name) {
 }
 
 void memory_write(MemoryFiles& m, int unit, std::string_view record) {
-  if (unit == kConsoleUnit || unit == kNoteUnit) {
-    m.console.push_back({unit, std::string(record)});
-    return;
-  }
+  if (unit == kConsoleUnit || unit == kNoteUnit) return;  // the caller gets its notices as data
   auto it = m.units.find(unit);
   if (it == m.units.end() || it->second.reading) return;  // as a unit that is not open
   std::string& text = m.files[it->second.name];

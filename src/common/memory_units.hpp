@@ -1,12 +1,10 @@
 #pragma once
 // Units kept in memory for the calling thread: a run of the library opens,
 // reads and writes its files as texts held here, and its console records
-// are collected, so that nothing touches the file system or the process's
+// go nowhere, so that nothing touches the file system or the process's
 // streams and two threads never share a unit.
 #include <map>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "common/units.hpp"
 
@@ -14,11 +12,6 @@ namespace quorvel {
 
 struct MemoryFiles {
   std::map<std::string, std::string> files;  // by name: what was given or written
-  std::vector<CapturedRecord> console;       // records of units 0 and 6, in order
-  // The data column, handed to the data reader as it is instead of being
-  // read from the data file's rows (exact values, no text round trip).
-  std::span<const double> column;
-  bool column_given = false;
 
   struct OpenUnit {
     std::string name;

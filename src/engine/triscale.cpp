@@ -8,7 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include <string>
+
 #include "common/array_view.hpp"
+#include "common/diagnostics.hpp"
 #include "common/record_writer.hpp"
 #include "common/units.hpp"
 #include "engine/engine_arrays.hpp"
@@ -158,6 +161,8 @@ void triscale(EngineArrays& a, const RunParameters& p, double taperfac, int ntap
   if (valid < 12) {
     writef(unit, "(40('*'),/)");
     writef(unit, "(' Valid trispectrum values = ',I1,' < 12')", valid);
+    post_diagnostic("low_count", "a test pass had " + std::to_string(valid) +
+                                     " valid trispectrum values, fewer than the 12 its tests need");
     std::fill_n(a.tr.begin(), n, 0.0);
     return;
   }

@@ -8,7 +8,7 @@
 #include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
-#include "input/field_readers.hpp"
+#include "readers/field_readers.hpp"
 #include "input/top.hpp"
 
 namespace quorvel {

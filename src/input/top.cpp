@@ -1,8 +1,6 @@
 #include "input/top.hpp"
 
 #include <algorithm>
-#include <cmath>
-#include <climits>
 #include <map>
 #include <string>
 
@@ -12,11 +10,12 @@
 #include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
-#include "engine/size.hpp"
-#include "input/field_readers.hpp"
-#include "input/head.hpp"
-#include "input/readhead.hpp"
-#include "pipeline/tri.hpp"
+#include "pipeline/plan.hpp"
+#include "pipeline/run_plan.hpp"
+#include "readers/field_readers.hpp"
+#include "readers/readhead.hpp"
+#include "report/head.hpp"
+#include "report/setup_lines.hpp"
 
 namespace quorvel {
 namespace {
@@ -25,16 +24,6 @@ constexpr std::size_t kLineLength = 80;
 constexpr std::size_t kTextLength = 700;
 constexpr int kMaxParameterLines = 17;
 constexpr std::size_t kMaxFileName = 50;
-constexpr int kVersionMonth = 10, kVersionDay = 26, kVersionYear = 2009;
-
-// The nearest whole number, halves away from zero, kept inside the range
-// of an integer so that absurd inputs cannot overflow (NaN gives 0).
-int nint(float v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483520.0f) return INT_MAX;
-  if (v <= -2147483520.0f) return INT_MIN;
-  return static_cast<int>(std::lround(v));
-}
 
 std::string trimmed(const std::string& s) {
   std::size_t end = s.find_last_not_of(' ');
@@ -66,7 +55,7 @@ std::string output_stem(const std::string& datafile) {
 }
 
 // The line that asks the user to check the units of the passband.
-Records unit_hint(const RunParameters& rp) {
+Records unit_hint(const RunSpec& rp) {
   switch (rp.iunit) {
     case SamplingUnit::Kilohertz:
       return listed("Check to see the (fl,fu) units are kHz");
@@ -176,125 +165,84 @@ void note_same_outputs(const std::string& report, int irun) {
   written[report] = Writer{irun, control};
 }
 
-// A count for an I9 field (a count beyond it prints as asterisks anyway).
-int clamp_count(long long count) { return static_cast<int>(std::min<long long>(count, INT_MAX)); }
-
-// The sizing of the run (frames, band, grid) with its checks and report lines.
-void size_run(RunParameters& rp) {
-  // The Nyquist check, in cycles per sample for a time-unit run.
-  bool beyond = is_frequency(rp.iunit) ? rp.fu > 0.5f * rp.rate : rp.fu * rp.rate > 0.5f;
-  if (beyond) {
-    float nyquist = is_frequency(rp.iunit) ? 0.5f * rp.rate : 0.5f / rp.rate;
-    send(kAllOutputs, listed("Upper frequency = ", rp.fu, " > Nyquist freq. ", nyquist), unit_hint(rp),
-         listed(" Sampling unit ", rp.unitname, " Sampling rate/interval ", rp.rate),
-         listed("iunit = ", static_cast<int>(rp.iunit)));
-    stop();
+// The sizing's problem, if any, in the batch's words, then the stop; the
+// consistency warning and the first count line come first where the
+// sizing writes them before it meets the problem.
+void stop_on_sizing_problem(const Plan& p) {
+  const RunParameters& rp = p.rp;
+  switch (p.problem) {
+    case SizingProblem::None:
+      return;
+    case SizingProblem::AboveNyquist: {
+      const float nyquist = is_frequency(rp.iunit) ? 0.5f * rp.rate : 0.5f / rp.rate;
+      send(kAllOutputs, listed("Upper frequency = ", rp.fu, " > Nyquist freq. ", nyquist), unit_hint(p.spec),
+           listed(" Sampling unit ", rp.unitname, " Sampling rate/interval ", rp.rate),
+           listed("iunit = ", static_cast<int>(rp.iunit)));
+      break;
+    }
+    case SizingProblem::LastBeyondRows:
+      send(kReportAndConsole, listed("IE ", rp.ie, "> N in data file", rp.nrows));
+      break;
+    case SizingProblem::FrameTooShort:
+      send(kAllOutputs, listed("Frame length = ", rp.M, " < 10"), listed("Decrease resolution bandwidth = ", rp.bw));
+      break;
+    case SizingProblem::TooFewFrames:
+      send(kAllOutputs, listed("Frame length > n/4"), listed("Increase resolution bandwidth = ", rp.bw));
+      break;
+    case SizingProblem::BandTooNarrow:
+      send(kAllOutputs, listed("fu-fl is too small. Increase fu-fl"));
+      break;
+    case SizingProblem::ExponentOutOfBounds:
+      send(kAllOutputs, listed("e = ", rp.e, " is out of bound"));
+      break;
+    case SizingProblem::TooFewTrifrequencies:
+      if (rp.e > 0.3333f) write_consistency_warning(rp);
+      send(kAllOutputs, listed("Number of trifrequencies to be computed ", static_cast<int>(p.grid.npos + p.grid.nneg), " < 5"),
+           listed("Increase the passband"));
+      break;
+    case SizingProblem::NoPositiveValues:
+      if (rp.e > 0.3333f) write_consistency_warning(rp);
+      write_positive_count(p.grid.npos);
+      send(kAllOutputs, formatted("(/,7X,'ERROR',/)"), formatted("(3X,'Stationary Trispectrum Values for k3 > 0 = ',I1)", 0),
+           formatted("(3X,'Increase exponent exp to increase frame',I5)", rp.M));
+      break;
+    case SizingProblem::TooManyValues:
+      if (rp.e > 0.3333f) write_consistency_warning(rp);
+      write_positive_count(p.grid.npos);
+      write_other_counts(p.grid.nneg, p.grid.npos + p.grid.nneg, p.grid.na);
+      send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
+      break;
   }
-  float fln, fun;
-  if (is_frequency(rp.iunit)) {
-    fln = rp.fl / rp.rate;
-    fun = rp.fu <= 0 ? 0.5f : rp.fu / rp.rate;
-  } else {
-    fln = rp.fl * rp.rate;
-    fun = rp.fu * rp.rate;
-  }
-
-  if (rp.ie > rp.nrows) {
-    send(kReportAndConsole, listed("IE ", rp.ie, "> N in data file", rp.nrows));
-    stop();
-  }
-  if (rp.ie == 0) rp.ie = rp.nrows;
-  long long n = static_cast<long long>(rp.ie) - rp.is + 1;
-  rp.N = static_cast<int>(std::max<long long>(std::min<long long>(n, INT_MAX), INT_MIN));
-
-  float q = rp.iunit == SamplingUnit::Kilohertz ? (rp.rate * 1000.0f) / rp.bw
-            : rp.iunit == SamplingUnit::Hertz   ? rp.rate / rp.bw
-                                                : rp.bw / rp.rate;
-  rp.M = nint(q);
-  if (rp.M <= 9) {
-    send(kAllOutputs, listed("Frame length = ", rp.M, " < 10"), listed("Decrease resolution bandwidth = ", rp.bw));
-    stop();
-  }
-  if (rp.N / rp.M < 4) {
-    send(kAllOutputs, listed("Frame length > n/4"), listed("Increase resolution bandwidth = ", rp.bw));
-    stop();
-  }
-  if (nint(static_cast<float>(rp.M) * rp.taper * 0.005f) < 2) rp.taper = 0;
-
-  rp.lo = std::max(nint(fln * static_cast<float>(rp.M)), 1);
-  rp.hi = rp.fu > 0 ? std::min(nint(fun * static_cast<float>(rp.M)), rp.M / 2) : rp.M / 2;
-  if (rp.lo == rp.hi) {
-    send(kAllOutputs, listed("fu-fl is too small. Increase fu-fl"));
-    stop();
-  }
-
-  rp.e = logf(static_cast<float>(rp.M)) / logf(static_cast<float>(rp.N));
-  if (rp.e <= 0.01f || rp.e >= 0.99f) {
-    send(kAllOutputs, listed("e = ", rp.e, " is out of bound"));
-    stop();
-  }
-  if (rp.e > 0.3333f) {
-    send(kReportAndConsole, formatted("(/,2X,'Condition for Consistency of Estimates is Violated - e =',F7.5)", rp.e),
-         formatted("(7X,'Resolution Bandwidth = ',F10.2)", rp.bw));
-  }
-
-  GridCounts grid = size(rp.lo, rp.hi, rp.M);
-  long long stationary = static_cast<long long>(grid.npos) + grid.nneg;
-  if (stationary <= 5) {
-    send(kAllOutputs, listed("Number of trifrequencies to be computed ", static_cast<int>(stationary), " < 5"),
-         listed("Increase the passband"));
-    stop();
-  }
-  writef(kReportUnit, "(/,3X,'Stationary Trispectrum Values for k3 > 0 = ',I9)", clamp_count(grid.npos));
-  if (grid.npos == 0) {
-    send(kAllOutputs, formatted("(/,7X,'ERROR',/)"), formatted("(3X,'Stationary Trispectrum Values for k3 > 0 = ',I1)", 0),
-         formatted("(3X,'Increase exponent exp to increase frame',I5)", rp.M));
-    stop();
-  }
-  writef(kReportUnit, "(3X,'Stationary Trispectrum Values for k3 < 0 = ',I9)", clamp_count(grid.nneg));
-  writef(kReportUnit, "(3X,'Total  Number of Values = ',I9)", clamp_count(stationary));
-  writef(kReportUnit, "(3X,'Aliasing Trispectrum Values = ',I9,/)", clamp_count(grid.na));
-
-  rp.ne = rp.hi - rp.lo + 1;
-  if (stationary + grid.na > INT_MAX) {
-    send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
-    stop();
-  }
-  rp.npos = static_cast<int>(grid.npos);
-  rp.nneg = static_cast<int>(grid.nneg);
-  rp.na = static_cast<int>(grid.na);
-  rp.ntr = rp.npos + rp.nneg + rp.na;
-  rp.k3pos = static_cast<int>(grid.k3pos);
-  rp.k3neg = static_cast<int>(grid.k3neg);
+  stop();
 }
 
 // The data file named by the control file, opened on its unit; false when
 // it cannot be opened (the run is abandoned, the batch goes on).
-bool open_data_file(const std::string& text, int irun, RunParameters& rp) {
+bool open_data_file(const std::string& text, int irun, RunSpec& spec) {
   TextField file = charead("ile name", text, "= ");
   if (file.ierr != 0) {
     send(kConsoleAndErrorFile, listed("Error in reading the data file name from %.cnl"),
          listed("Error number for charead = ", file.ierr));
     stop();
   }
-  rp.datafile = file.value;
-  if (has_control_character(rp.datafile)) {
+  spec.datafile = file.value;
+  if (has_control_character(spec.datafile)) {
     send(kConsoleAndErrorFile, listed("Control character in the data file name of run " + std::to_string(irun) +
                                       ", " + unit_file_name(kControlUnit)));
     stop();
   }
 
   close_unit(kDataUnit);
-  if (!file_exists(rp.datafile)) {
-    send(kConsoleAndErrorFile, listed("Input file ", rp.datafile, " does not exist"));
+  if (!file_exists(spec.datafile)) {
+    send(kConsoleAndErrorFile, listed("Input file ", spec.datafile, " does not exist"));
     stop();
   }
-  if (int status = open_unit(kDataUnit, rp.datafile, OpenStatus::Old); status != 0) {
-    send(kConsoleAndErrorFile, listed("**** Error on opening data file ", status), listed(rp.datafile));
+  if (int status = open_unit(kDataUnit, spec.datafile, OpenStatus::Old); status != 0) {
+    send(kConsoleAndErrorFile, listed("**** Error on opening data file ", status), listed(spec.datafile));
     return false;
   }
-  if (base_name(rp.datafile).find('.') == std::string::npos) {
-    send(kConsoleAndErrorFile, listed("Data file name does not have an extension"), listed(rp.datafile));
+  if (base_name(spec.datafile).find('.') == std::string::npos) {
+    send(kConsoleAndErrorFile, listed("Data file name does not have an extension"), listed(spec.datafile));
     stop();
   }
   return true;
@@ -306,22 +254,21 @@ bool open_outputs(const std::string& stem, int irun, float& run_timer) {
   const std::string report = stem + "_Quorvel.out";
   if (!open_output(kReportUnit, report, "**** Error on opening out file ")) return false;
   note_same_outputs(report, irun);
-  writef(kReportUnit, "(11X,' Trispectrum Statistics by Quorvel')");
+  write_title_line(kReportUnit);
   run_timer = processor_time();
-  const std::string version_line = "(' Version ',I2,'-',I2,'-',I4,7X,'Run ',A24)";
   if (!open_output(kPosUnit, stem + "-k3+_quorvel.out", "**** Error on opening ")) return false;
-  writef(kPosUnit, version_line, kVersionMonth, kVersionDay, kVersionYear, date_time_24());
+  write_version_line(kPosUnit);
   if (!open_output(kNegUnit, stem + "-k3-_quorvel.out", "**** Error on opening ")) return false;
-  writef(kNegUnit, version_line, kVersionMonth, kVersionDay, kVersionYear, date_time_24());
+  write_version_line(kNegUnit);
   return true;
 }
 
 // The column analysed and the sampling unit, then the data file header.
-void read_column_and_unit(const std::string& text, RunParameters& rp) {
+void read_column_and_unit(const std::string& text, RunSpec& spec) {
   IntField column = numread("umber", text, "= ", kNoteUnit);
-  rp.icol = column.ierr == 0 ? column.value : 0;
-  if (column.ierr != 0 || rp.icol <= 0) {
-    send(kAllOutputs, formatted("(7X,'ERROR reading use column number ',I3)", rp.icol));
+  spec.icol = column.ierr == 0 ? column.value : 0;
+  if (column.ierr != 0 || spec.icol <= 0) {
+    send(kAllOutputs, formatted("(7X,'ERROR reading use column number ',I3)", spec.icol));
     stop();
   }
 
@@ -330,13 +277,18 @@ void read_column_and_unit(const std::string& text, RunParameters& rp) {
     send(kConsoleAndErrorFile, formatted("(/,' Error in read of sampling unit ',A15)", unit_text.value));
     stop();
   }
-  rp.iunit = sampling_unit_of(unit_text.value);
-  rp.unitname = unit_text.value.substr(0, 15);
+  spec.iunit = sampling_unit_of(unit_text.value);
+  spec.unitname = unit_text.value.substr(0, 15);
 
-  readhead(rp);
-  writef(kReportUnit, "(/,7X,'Column Number Used = ',I3,2X,'No. of Columns = ',I3)", rp.icol, rp.ncols);
-  if (rp.icol > rp.ncols) {
-    send(kAllOutputs, listed("Column number ", rp.icol, " > No. of columns ", rp.ncols));
+  const DataHeader header = readhead(spec.iunit);
+  spec.title = header.title;
+  spec.nrows = header.nrows;
+  spec.ncols = header.ncols;
+  spec.rate = header.rate;
+  spec.fmt = header.fmt;
+  write_column_line(spec.icol, spec.ncols, kReportUnit);
+  if (spec.icol > spec.ncols) {
+    send(kAllOutputs, listed("Column number ", spec.icol, " > No. of columns ", spec.ncols));
     stop();
   }
 }
@@ -347,7 +299,7 @@ struct Periods {
   float longest = 0, shortest = 0;
 };
 
-Periods read_passband(const std::string& text, RunParameters& rp) {
+Periods read_passband(const std::string& text, RunSpec& spec) {
   auto band_value = [&](const char* key, const char* missing, const char* missing_console, const char* what) {
     RealField f = rnumread(key, text, "= ", kNoteUnit);
     if (f.ierr == 1) {
@@ -358,13 +310,13 @@ Periods read_passband(const std::string& text, RunParameters& rp) {
     return value_or_stop(f, what);
   };
   Periods periods;
-  if (is_frequency(rp.iunit)) {
-    rp.fl = band_value("wer freq",
+  if (is_frequency(spec.iunit)) {
+    spec.fl = band_value("wer freq",
                        "(/,' Type lower frequency rather than longest period f or the passband in %.cnl')",
                        "(/,' Type lower frequency rather than longest period for the passband in %.cnl')",
                        "lower frequency");
     const char* upper = "(/,' Type upper frequency rather than shortest period for the passband in %.cnl')";
-    rp.fu = band_value("per freq", upper, upper, "upper frequency");
+    spec.fu = band_value("per freq", upper, upper, "upper frequency");
   } else {
     const char* longest = "(/,' Type longest period rather than lower frequency for the passband in %.cnl')";
     periods.longest = band_value("gest period", longest, longest, "longest period");
@@ -374,8 +326,8 @@ Periods read_passband(const std::string& text, RunParameters& rp) {
   return periods;
 }
 
-void read_taper_and_bandwidth(const std::string& text, RunParameters& rp) {
-  rp.taper = value_or_stop(rnumread("taper", text, "= ", kNoteUnit), "taper");
+void read_taper_and_bandwidth(const std::string& text, RunSpec& spec) {
+  spec.taper = value_or_stop(rnumread("taper", text, "= ", kNoteUnit), "taper");
 
   RealField width = rnumread("idth", text, "= ", kNoteUnit);
   if (width.ierr == 4) {
@@ -384,8 +336,8 @@ void read_taper_and_bandwidth(const std::string& text, RunParameters& rp) {
     writel(kReportUnit, text.substr(std::min(at, text.size()), 11));
     stop();
   }
-  rp.bw = value_or_stop(width, "resolution bandwidth");
-  if (rp.bw <= 0) {
+  spec.bw = value_or_stop(width, "resolution bandwidth");
+  if (spec.bw <= 0) {
     writel(kReportUnit, "Resolution bandwidth < 0");
     stop();
   }
@@ -393,32 +345,32 @@ void read_taper_and_bandwidth(const std::string& text, RunParameters& rp) {
 
 // The AR order of the prewhitening (0 when none is asked for) and its
 // p-value threshold.
-void read_prewhitening(const std::string& text, RunParameters& rp) {
-  rp.iar = 0;
+void read_prewhitening(const std::string& text, RunSpec& spec) {
+  spec.iar = 0;
   if (std::size_t k = text.find("rewhite"); k != std::string::npos) {
     std::string window = text.substr(k, 21);
     const char* key = window.find("AR") != std::string::npos   ? "R"
                       : window.find("ar") != std::string::npos ? "r"
                                                                : nullptr;
     if (key) {
-      rp.iar = value_or_stop(numread(key, text, "()", kNoteUnit), "AR order");
-      if (rp.iar < 0) {
+      spec.iar = value_or_stop(numread(key, text, "()", kNoteUnit), "AR order");
+      if (spec.iar < 0) {
         // A negative order is no prewhitening: a bootstrap of the raw data
         // must not be reported as one of residuals.
-        send(kAllOutputs, listed("AR order ", rp.iar, " < 0"));
+        send(kAllOutputs, listed("AR order ", spec.iar, " < 0"));
         stop();
       }
     }
   }
-  if (rp.iar > 0) {
-    rp.pv = value_or_stop(rnumread("hreshold", text, "= ", kNoteUnit), "p-value threshold");
-    if (rp.pv <= 0) {
-      send(kReportAndConsole, listed("Prob level pv ", rp.pv, " < 0"),
+  if (spec.iar > 0) {
+    spec.pv = value_or_stop(rnumread("hreshold", text, "= ", kNoteUnit), "p-value threshold");
+    if (spec.pv <= 0) {
+      send(kReportAndConsole, listed("Prob level pv ", spec.pv, " < 0"),
            listed("Set pv = 0 if you do not want to prewhiten"));
       stop();
     }
-    if (rp.pv > 1) {
-      send(kReportAndConsole, listed("Prob level pv ", rp.pv, " > 1"));
+    if (spec.pv > 1) {
+      send(kReportAndConsole, listed("Prob level pv ", spec.pv, " > 1"));
       stop();
     }
   }
@@ -426,92 +378,53 @@ void read_prewhitening(const std::string& text, RunParameters& rp) {
 
 // The passband in frequencies (from the periods for a time unit) and the
 // taper, checked.
-void settle_passband(const Periods& periods, RunParameters& rp) {
-  if (rp.iunit == SamplingUnit::Time) {
-    const float pl = periods.longest <= 0 ? 1000000.0f : periods.longest;
-    rp.fl = 1.0f / pl;
-    rp.fu = periods.shortest <= 0 ? 0.5f / rp.rate : 1.0f / periods.shortest;
-  }
-  if (rp.fu > 0 && rp.fl > rp.fu) {
-    send(kReportAndConsole, listed("Upper frequency of band ", rp.fu, " < lower frequency ", rp.fl), unit_hint(rp));
+void settle_passband(const Periods& periods, RunSpec& spec) {
+  if (spec.iunit == SamplingUnit::Time) set_passband_from_periods(periods.longest, periods.shortest, spec);
+  if (spec.fu > 0 && spec.fl > spec.fu) {
+    send(kReportAndConsole, listed("Upper frequency of band ", spec.fu, " < lower frequency ", spec.fl), unit_hint(spec));
     stop();
   }
-  if (rp.taper < 0 || rp.taper > 25) {
-    send(kReportAndConsole, listed("Taper % not in range (0,25) ", rp.taper));
+  if (spec.taper < 0 || spec.taper > 25) {
+    send(kReportAndConsole, listed("Taper % not in range (0,25) ", spec.taper));
     stop();
   }
 }
 
 // The first and the last datum of the run (0: the last row).
-void read_data_range(const std::string& text, RunParameters& rp) {
-  rp.is = integer_or_stop(text, "start", "start datum", kReportAndConsole);
-  rp.ie = integer_or_stop(text, "end", "end datum", kReportAndConsole);
-  if (rp.is < 1) {
-    send(kReportAndConsole, listed("IS in CNL file is < 1 ", rp.is));
+void read_data_range(const std::string& text, RunSpec& spec) {
+  spec.is = integer_or_stop(text, "start", "start datum", kReportAndConsole);
+  spec.ie = integer_or_stop(text, "end", "end datum", kReportAndConsole);
+  if (spec.is < 1) {
+    send(kReportAndConsole, listed("IS in CNL file is < 1 ", spec.is));
     stop();
   }
-  if (rp.ie != 0 && rp.ie < rp.is) {
-    send(kReportAndConsole, listed("IE < IS in CNL file ", rp.is, rp.ie));
+  if (spec.ie != 0 && spec.ie < spec.is) {
+    send(kReportAndConsole, listed("IE < IS in CNL file ", spec.is, spec.ie));
     stop();
   }
 }
 
 // The bootstrap resamples (0: none) and the quantile of the nonlinearity test.
-void read_resamples_and_quantile(const std::string& text, RunParameters& rp) {
-  rp.nres = integer_or_stop(text, "sample", "resamples", kAllOutputs);
-  if (rp.nres > 0 && rp.nres < 11) {
-    writef(kReportUnit,
-           "(/,2X,'Bootstrap is turned off if the number of resampl s is less than 11',/,' Resamples = ',I2)",
-           rp.nres);
-    send(kConsoleAndErrorFile,
-         formatted("(/,2X,'Bootstrap is turned off if the number of resamples is less than 11',/,' Resamples = ',I2)",
-                   rp.nres));
-    rp.nres = 0;
-  }
-  if (rp.iar == 0 && rp.nres > 0) {
-    // The resamples shuffle the AR residuals: without them there is no bootstrap, and the user is told.
-    send(kAllOutputs, formatted("(/,2X,'Bootstrap is turned off without AR prewhitening',/,' Resamples = ',I7)", rp.nres));
-  }
-  if (rp.iar == 0) rp.nres = 0;
+void read_resamples_and_quantile(const std::string& text, RunSpec& spec) {
+  spec.nres = bootstrap_resamples(integer_or_stop(text, "sample", "resamples", kAllOutputs), spec.iar);
 
-  rp.quant = value_or_stop(rnumread("ntile", text, "= ", kNoteUnit), "quantile");
-  if (rp.quant <= 0 || rp.quant >= 1) {
-    send(kAllOutputs, listed("Quantile ", rp.quant, " not in (0,1)"));
+  spec.quant = value_or_stop(rnumread("ntile", text, "= ", kNoteUnit), "quantile");
+  if (spec.quant <= 0 || spec.quant >= 1) {
+    send(kAllOutputs, listed("Quantile ", spec.quant, " not in (0,1)"));
     stop();
   }
 }
 
 // Every parameter of the run after the data file's name, in the order the
 // checks report them.
-void read_run_parameters(const std::string& text, RunParameters& rp) {
-  read_column_and_unit(text, rp);
-  const Periods periods = read_passband(text, rp);
-  read_taper_and_bandwidth(text, rp);
-  read_prewhitening(text, rp);
-  settle_passband(periods, rp);
-  read_data_range(text, rp);
-  read_resamples_and_quantile(text, rp);
-}
-
-// The run itself: its work arrays, the pipeline, the closing banner; the
-// outputs then go in place. False when the tests could not be computed.
-bool run(const RunParameters& rp, float run_timer, RunOutcome* outcome) {
-  RunArrays arrays;
-  if (!allocate_run_arrays(arrays, rp)) {
-    send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
-    stop();
-  }
-  const bool computed = tri(rp, arrays, outcome);
-  if (outcome) {
-    outcome->rp = rp;
-    outcome->arrays = std::move(arrays);
-  }
-  head(kVersionMonth, kVersionDay, kVersionYear, run_timer, kReportUnit);
-  // The run's outputs go in place now, replacing earlier files of their
-  // names whole; a failed write is reported with this run (it stops the
-  // program) and not found later at a close.
-  for (int unit : kRunFiles) commit_unit(unit);
-  return computed;
+void read_run_parameters(const std::string& text, RunSpec& spec) {
+  read_column_and_unit(text, spec);
+  const Periods periods = read_passband(text, spec);
+  read_taper_and_bandwidth(text, spec);
+  read_prewhitening(text, spec);
+  settle_passband(periods, spec);
+  read_data_range(text, spec);
+  read_resamples_and_quantile(text, spec);
 }
 
 }  // namespace
@@ -519,15 +432,21 @@ bool run(const RunParameters& rp, float run_timer, RunOutcome* outcome) {
 std::string run_output_stem(const std::string& datafile) { return output_stem(datafile); }
 
 bool top(float& run_timer, int /*nruns*/, int irun, RunOutcome* outcome) {
-  RunParameters rp;
+  RunSpec spec;
   const std::string text = read_parameter_text();
-  if (!open_data_file(text, irun, rp)) return false;
-  if (!open_outputs(output_stem(rp.datafile), irun, run_timer)) return abandon_outputs();
-  read_run_parameters(text, rp);
-  size_run(rp);
+  if (!open_data_file(text, irun, spec)) return false;
+  if (!open_outputs(output_stem(spec.datafile), irun, run_timer)) return abandon_outputs();
+  read_run_parameters(text, spec);
+  const Plan sized = plan(spec);
+  stop_on_sizing_problem(sized);
   // A run whose tests could not be computed is complete, but the batch
   // does not end as a success.
-  return run(rp, run_timer, outcome);
+  const bool computed = run_plan(sized, DataSource{}, run_timer, outcome);
+  // The run's outputs go in place now, replacing earlier files of their
+  // names whole; a failed write is reported with this run (it stops the
+  // program) and not found later at a close.
+  for (int unit : kRunFiles) commit_unit(unit);
+  return computed;
 }
 
 }  // namespace quorvel

@@ -4,8 +4,10 @@
 #include <array>
 #include <exception>
 #include <new>
+#include <utility>
 #include <vector>
 
+#include "common/diagnostics.hpp"
 #include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "common/progress.hpp"
@@ -26,15 +28,18 @@ struct Worker {
   EngineArrays arrays;
   std::vector<double> y;
   std::vector<CapturedRecord> messages;
+  std::vector<Diagnostic> notices;
   PassResults results;
   std::exception_ptr failure;
 };
 
 void run_pass(Worker& w, const FftTable& v, const RunParameters& rp, int unit) {
   w.messages.clear();
+  w.notices.clear();
   w.failure = nullptr;
   w.results = PassResults{};  // a pass too thin for its tests reports p-values of 1
   RecordCapture capture(w.messages);
+  DiagnosticCapture notices(w.notices);
   try {
     trisrun(w.y, v, rp, w.arrays, w.results, unit, PassUse::ResultsOnly);
   } catch (...) {
@@ -44,7 +49,7 @@ void run_pass(Worker& w, const FftTable& v, const RunParameters& rp, int unit) {
 
 [[noreturn]] void no_work_space(int unit) {
   writel(unit, "Unable to allocate work space in resampl");
-  stop();
+  stop_for_memory();
 }
 
 }  // namespace
@@ -93,6 +98,7 @@ ShuffledPValues resampl(std::span<const double> x, const FftTable& v, const RunP
     for (int i = 0; i < batch; ++i) {
       Worker& w = workers[i];
       for (const CapturedRecord& m : w.messages) write_record(m.unit, m.text);
+      for (Diagnostic& d : w.notices) post_diagnostic(std::move(d.code), std::move(d.text));
       if (w.failure) std::rethrow_exception(w.failure);
       const std::size_t b = static_cast<std::size_t>(first + i);
       scores[0][b] = w.results.quantile_score;

@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <span>
+#include <stdexcept>
 #include <string>
 
 #include "ar/dfar.hpp"
 #include "ar/dport.hpp"
 #include "ar/dstat.hpp"
 #include "ar/outar.hpp"
+#include "common/diagnostics.hpp"
 #include "common/memory.hpp"
 #include "common/record_writer.hpp"
 #include "common/send.hpp"
@@ -17,7 +20,7 @@
 #include "common/threads.hpp"
 #include "common/units.hpp"
 #include "engine/trisrun.hpp"
-#include "input/datc.hpp"
+#include "readers/datc.hpp"
 #include "pipeline/resampl.hpp"
 #include "report/dwrstat.hpp"
 #include "report/outtris.hpp"
@@ -58,21 +61,30 @@ bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp) {
   return allocate_engine_arrays(rp, arrays.engine);
 }
 
-bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
-  const bool dated = rp.fmt.find('a') != std::string::npos;
-  // The date texts grow with the rows (datc); one entry without dates.
-  std::vector<std::string> dates(dated ? 0 : 1, std::string(25, ' '));
+bool tri(const RunParameters& rp, RunArrays& arrays, const DataSource& data, RunOutcome* outcome) {
   cffti(rp.M, arrays.v);
 
   writef(kReportUnit, "(67('*'))");
   wr2(rp, kReportUnit);
   writef(kReportUnit, "(' Format: ',A50)", rp.fmt);
-  datc(arrays.x, dates, rp, dated ? 'm' : 'a');
   try {
+    if (data.in_memory) {
+      // The plan has kept is .. ie within the series; a caller that did not is refused.
+      if (rp.is < 1 || rp.N < 0 || static_cast<std::size_t>(rp.is - 1) + rp.N > data.values.size()) {
+        throw std::out_of_range("rows beyond the series");
+      }
+      const auto first = data.values.begin() + (rp.is - 1);
+      arrays.x.assign(first, first + rp.N);
+    } else {
+      const bool dated = rp.fmt.find('a') != std::string::npos;
+      // The date texts grow with the rows (datc); one entry without dates.
+      std::vector<std::string> dates(dated ? 0 : 1, std::string(25, ' '));
+      datc(arrays.x, dates, rp, dated ? 'm' : 'a');
+    }
     arrays.r.assign(static_cast<std::size_t>(rp.N), 0.0);
   } catch (const std::bad_alloc&) {
     send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
-    stop();
+    stop_for_memory();
   }
 
   const std::span<const double> d(arrays.x.data(), static_cast<std::size_t>(rp.N));
@@ -85,18 +97,22 @@ bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
     send(kAllOutputs, listed("Datum ", rp.is + t - 1, " of column ", rp.icol, " of ", file, " is not a finite number"));
     stop();
   }
-  const Moments data = dstat(d);
+  const Moments moments = dstat(d);
   writef(kReportUnit, "(60('='))");
   writef(kReportUnit, "(10X,'Descriptive Statistics of Data')");
-  dwrstat(kReportUnit, data);
-  if (outcome) outcome->data = data;
+  dwrstat(kReportUnit, moments);
+  if (outcome) outcome->data = moments;
 
   PassResults results;
   ShuffledPValues shuffled;
   if (rp.iar > 0) {
     const ArFit fit = dfar(d, rp.iar, rp.pv, arrays.r, kReportUnit);
     if (fit.k == 0) {
-      standardise(d, data, arrays.r);
+      char threshold[32];
+      std::snprintf(threshold, sizeof threshold, "%g", static_cast<double>(rp.pv));
+      post_diagnostic("no_ar_lag", std::string("no AR lag was kept at the threshold ") + threshold +
+                                       ": the tests ran on the standardised series");
+      standardise(d, moments, arrays.r);
     } else {
       // The residual statistics skip the leading zeros of the fit: they
       // are taken over the real one-step prediction errors.
@@ -145,6 +161,7 @@ bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome) {
   if (outcome) {
     outcome->results = results;
     outcome->shuffled = shuffled;
+    outcome->computed = computed;
   }
   return computed;
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The analysis of one run: data, statistics, prewhitening, the test pass,
 // the bootstrap, the results block and the value files.
+#include <span>
 #include <vector>
 
 #include "ar/dfar.hpp"
 #include "ar/dstat.hpp"
+#include "common/diagnostics.hpp"
 #include "common/pass_results.hpp"
 #include "common/run_parameters.hpp"
 #include "engine/dfft.hpp"
@@ -31,6 +33,16 @@ struct RunOutcome {
   float white = 0;           // white-noise p-value of the residuals, when a lag was kept
   PassResults results;       // the pass on the series under test
   ShuffledPValues shuffled;  // the bootstrap, when it ran
+  bool computed = false;     // false: too few valid values for the tests
+  std::vector<Diagnostic> notices;  // of the plan and the pipeline, in order
+};
+
+// Where a run's column comes from: the data file open on its unit, read by
+// the row format of its header (the batch), or values already in memory,
+// the whole series of which the run takes rows is .. ie (the library).
+struct DataSource {
+  std::span<const double> values;
+  bool in_memory = false;
 };
 
 // Sizes the run's work arrays; false, never throwing, when they cannot be had.
@@ -39,6 +51,6 @@ bool allocate_run_arrays(RunArrays& arrays, const RunParameters& rp);
 // Runs the analysis; false when the tests could not be computed (fewer than
 // 12 valid trispectrum values in the pass on the series under test). With
 // an outcome, the run's numbers are also kept there for the library.
-bool tri(const RunParameters& rp, RunArrays& arrays, RunOutcome* outcome = nullptr);
+bool tri(const RunParameters& rp, RunArrays& arrays, const DataSource& data, RunOutcome* outcome = nullptr);
 
 }  // namespace quorvel

@@ -118,7 +118,7 @@ void outtris(const TrispectralValues& values, const ShuffledPValues& shuffled, i
     work.resize(count);
   } catch (const std::bad_alloc&) {
     writel(unit, std::string("Unable to allocate work ak in outtris"));
-    stop();
+    stop_for_memory();
   }
 
   write_pvalues(results, shuffled, rp.nres, results.lambda, unit);

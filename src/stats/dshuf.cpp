@@ -38,7 +38,7 @@ void dshuf(std::span<const double> x, std::span<double> y, int unit) {
   } catch (const std::bad_alloc&) {
     writel(unit, "Unable to allocate work space for arrays in dshuf");
     writel(kConsoleUnit, "Unable to allocate work space for arrays in dshuf");
-    stop();
+    stop_for_memory();
   }
   for (std::size_t i = 0; i < n; ++i) {
     draws[i] = next_draw();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/units.hpp"
-#include "input/field_readers.hpp"
+#include "readers/field_readers.hpp"
 #include "support/test_support.hpp"
 
 namespace quorvel::testing {

@@ -118,6 +118,52 @@ test_that("bad settings and data are R errors with the program's message", {
   expect_s3_class(trispectrum.test(x), "quorvel")
 })
 
+test_that("errors and notices are classed conditions that name the R argument", {
+  x <- rnorm(3000)
+  expect_error(trispectrum.test(x, taper = 30), "taper must be from 0 to 25", class = "quorvel_settings_error")
+  expect_error(trispectrum.test(x, unit = "MHz"), "is not Hz, kHz", class = "quorvel_settings_error")
+  expect_error(trispectrum.test(x, ar.order = 2000), "^ar.order must be at most half", class = "quorvel_settings_error")
+  expect_error(trispectrum.test(x, band = c(0.4, 0.2)), "band[1] (0.4) is above band[2] (0.2)", fixed = TRUE,
+               class = "quorvel_settings_error")
+  expect_error(trispectrum.test(c(x[1:99], NaN, x)), "values\\[99\\] is NaN", class = "quorvel_data_error")
+  caught <- tryCatch(trispectrum.test(x, ar.order = 2), quorvel_warning = function(w) w)
+  expect_s3_class(caught, "warning")
+  expect_identical(caught$code, "no_ar_lag")
+  r <- suppressWarnings(trispectrum.test(x, ar.order = 2))
+  expect_match(r$warnings, "no AR lag was kept")
+})
+
+test_that("Ctrl-C stops a long call at once", {
+  skip_on_os("windows")
+  dir <- tempfile("interrupt")
+  dir.create(dir)
+  on.exit(unlink(dir, recursive = TRUE))
+  script <- file.path(dir, "long.R")
+  writeLines(c(
+    sprintf(".libPaths(%s)", paste(deparse(.libPaths()), collapse = "")),
+    "library(quorvel); x <- rnorm(4e5)",
+    sprintf("writeLines(as.character(Sys.getpid()), '%s')", file.path(dir, "pid")),
+    "r <- tryCatch(trispectrum.test(x, frame.length = 128, ar.order = 2, resamples = 5000, threads = 1),",
+    sprintf("  interrupt = function(e) writeLines(format(as.numeric(Sys.time()), digits = 15), '%s'))",
+            file.path(dir, "stopped"))), script)
+  system2(file.path(R.home("bin"), "Rscript"), script, wait = FALSE, stdout = FALSE, stderr = FALSE)
+  wait_for <- function(file, seconds) {
+    for (i in seq_len(seconds * 20)) {
+      if (file.exists(file) && length(readLines(file))) return(readLines(file))
+      Sys.sleep(0.05)
+    }
+    character()
+  }
+  pid <- as.integer(wait_for(file.path(dir, "pid"), 30))
+  expect_length(pid, 1)
+  Sys.sleep(1)
+  sent <- as.numeric(Sys.time())
+  tools::pskill(pid, tools::SIGINT)
+  stopped <- as.numeric(wait_for(file.path(dir, "stopped"), 30))
+  expect_length(stopped, 1)
+  expect_lt(stopped - sent, 0.5)
+})
+
 test_that("beside tseries' Terasvirta test, both reject on the example's bilinear series", {
   skip_if(!nzchar(source_dir), "QUORVEL_SOURCE_DIR not set")
   skip_if_not_installed("tseries")

@@ -1,11 +1,11 @@
-#include "input/readhead.hpp"
+#include "readers/readhead.hpp"
 
 #include <string>
 
 #include "common/send.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
-#include "input/field_readers.hpp"
+#include "readers/field_readers.hpp"
 
 namespace quorvel {
 namespace {
@@ -28,10 +28,11 @@ Field or_stop(Field field, const char* message) {
 
 }  // namespace
 
-void readhead(RunParameters& rp) {
+DataHeader readhead(SamplingUnit iunit) {
+  DataHeader h;
   rewind_unit(kDataUnit);
   std::string header;
-  if (read_fixed(kDataUnit, 80, rp.title) != 0 || read_fixed(kDataUnit, 120, header) != 0) {
+  if (read_fixed(kDataUnit, 80, h.title) != 0 || read_fixed(kDataUnit, 120, header) != 0) {
     send(kAllOutputs, listed("**** eof in read of data file header"));
     stop();
   }
@@ -42,39 +43,40 @@ void readhead(RunParameters& rp) {
   bool khz = false;
   for (const char* form : {"kHz", "khz", "Khz", "KHz"}) khz = khz || unit_text.find(form) != std::string::npos;
   bool hz = unit_text.find("Hz") != std::string::npos || unit_text.find("hz") != std::string::npos;
-  if (!khz && !hz && is_frequency(rp.iunit)) {
+  if (!khz && !hz && is_frequency(iunit)) {
     refuse_header("(/,2X,'ERROR - unit=! is not typed after the format on the data file used')", header);
   }
 
-  rp.nrows = or_stop(numread("ows", header, "= ", kReportUnit), "Error in reading the no. of rows of the data file").value;
+  h.nrows = or_stop(numread("ows", header, "= ", kReportUnit), "Error in reading the no. of rows of the data file").value;
   IntField cols = numread("olumns", header, "= ", kReportUnit);
   if (cols.ierr != 0) {
     send(kReportAndConsole, listed("Error in reading the no. of columns of the data file"));
     stop();
   }
-  rp.ncols = cols.value;
+  h.ncols = cols.value;
 
-  if (is_frequency(rp.iunit)) {
+  if (is_frequency(iunit)) {
     RealField rate = rnumread("rate", header, "= ", kReportUnit);
     if (rate.ierr != 0) rate = rnumread("Rate", header, "= ", kReportUnit);
-    rp.rate = or_stop(rate, "Error in reading the sampling rate of the data").value;
+    h.rate = or_stop(rate, "Error in reading the sampling rate of the data").value;
   } else {
-    rp.rate = or_stop(rnumread("nterval", header, "= ", kReportUnit), "Error in reading the sampling interval of the data")
+    h.rate = or_stop(rnumread("nterval", header, "= ", kReportUnit), "Error in reading the sampling interval of the data")
                   .value;
   }
 
-  rp.fmt = or_stop(charead("rmat", header, "= "), "Error in reading the format from the data file").value;
+  h.fmt = or_stop(charead("rmat", header, "= "), "Error in reading the format from the data file").value;
 
-  if (rp.iunit == SamplingUnit::Kilohertz && !khz && hz) {
+  if (iunit == SamplingUnit::Kilohertz && !khz && hz) {
     refuse_header(
         "(/,2X,'ERROR - the control file sets the units in kHz but Hz is indicated on line 2 of the data file')",
         header);
   }
-  if (rp.iunit == SamplingUnit::Hertz && khz) {
+  if (iunit == SamplingUnit::Hertz && khz) {
     refuse_header(
         "(/,2X,'ERROR - the control file sets the units in Hz but kHz is indicated on line 2 of the data file')",
         header);
   }
+  return h;
 }
 
 }  // namespace quorvel

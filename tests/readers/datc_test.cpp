@@ -1,5 +1,5 @@
 // The data reader on the layouts of the data rows.
-#include "input/datc.hpp"
+#include "readers/datc.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,8 @@
-#include "input/datc.hpp"
+#include "readers/datc.hpp"
 
 #include <new>
 #include <stdexcept>
 
-#include "common/memory_units.hpp"
 #include "common/row_reader.hpp"
 #include "common/send.hpp"
 #include "common/stop.hpp"
@@ -23,7 +22,7 @@ namespace {
 
 [[noreturn]] void no_work_space() {
   send(kAllOutputs, listed("Unable to allocate work space for arrays in top"));
-  stop();
+  stop_for_memory();
 }
 
 }  // namespace
@@ -43,14 +42,6 @@ void datc(std::vector<double>& x, std::vector<std::string>& dates, const RunPara
       send(kAllOutputs, formatted("(7X,'/Data & time format is incorrect',/)"), formatted("(A50)", rp.fmt));
       stop();
     }
-  }
-
-  // A run of the library hands its column over as it is.
-  if (const MemoryFiles* m = memory_files(); m && m->column_given) {
-    const std::size_t first = static_cast<std::size_t>(rp.is - 1);
-    x.assign(static_cast<std::size_t>(rp.N), 0.0);
-    for (std::size_t t = 0; t < x.size() && first + t < m->column.size(); ++t) x[t] = m->column[first + t];
-    return;
   }
 
   rewind_unit(kDataUnit);

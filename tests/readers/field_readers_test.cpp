@@ -1,4 +1,4 @@
-#include "input/field_readers.hpp"
+#include "readers/field_readers.hpp"
 
 #include <gtest/gtest.h>
 

@@ -109,6 +109,19 @@ py::dict as_dict(const quorvel::Result& r) {
   py::list warnings;
   for (const quorvel::Warning& w : r.warnings) warnings.append(py::make_tuple(w.code, w.text));
   d["warnings"] = warnings;
+  py::list tests;
+  for (const quorvel::TestResult& t : r.tests) {
+    py::dict test;
+    test["name"] = t.name;
+    test["statistic"] = t.statistic;
+    test["df"] = t.df;
+    test["p_asymptotic"] = t.p_asymptotic;
+    test["p_shuffled"] = t.p_shuffled;
+    test["p"] = t.p;
+    test["shuffled"] = t.shuffled;
+    tests.append(test);
+  }
+  d["tests"] = tests;
   d["report"] = r.report;
   d["positive_file"] = r.positive_file;
   d["negative_file"] = r.negative_file;
@@ -151,7 +164,7 @@ void raise_as(const char* name, std::string message) {
 
 py::dict analyse(py::array_t<double, py::array::c_style | py::array::forcecast> x, const std::string& unit,
                  double rate, double band_low, double band_high, double taper, double bandwidth, int frame_length,
-                 int ar_order, double ar_threshold, int start, int end, int resamples, double quantile,
+                 std::optional<int> ar_order, double ar_threshold, int start, int end, int resamples, double quantile,
                  std::optional<std::uint32_t> seed, const std::string& title, int threads) {
   if (x.ndim() != 1) throw py::type_error("the series must be one-dimensional");
   // A copy of its own, so that nothing can change the values while the

@@ -4,11 +4,12 @@
 // returns the numbers of the run, its warnings and the texts of its report
 // and value files.
 //
-//   quorvel::Settings s;
-//   s.ar_order = 4;
-//   s.resamples = 99;
-//   quorvel::Result r = quorvel::analyse(values, s);   // throws quorvel::Error
-//   double p = r.p_quantile;
+//   quorvel::Result r = quorvel::analyse(values, quorvel::Settings{});  // throws quorvel::Error
+//   for (const quorvel::TestResult& t : r.tests) std::printf("%s %g\n", t.name.c_str(), t.p);
+//
+// The defaults follow the statistical guidance: AR prewhitening and a
+// bootstrap of 199 resamples, whose ("Shuffled") p-values hold their level
+// for non-Gaussian series too, and a frame length chosen for the series.
 //
 // Settings are checked before anything runs; a bad one raises SettingsError
 // and a bad series DataError, each naming the setting or the value (0-based)
@@ -37,11 +38,12 @@ struct Settings {
   double taper = 0.0;          // taper, percent of each frame, 0 to 25
   double bandwidth = 0.0;      // resolution bandwidth, which sets the frame length, or
   int frame_length = 0;        // the frame length M itself (at least 10); both 0: chosen (below)
-  int ar_order = 0;            // largest AR order of the prewhitening; 0 = none
+  // Largest AR order of the prewhitening; 0 = none; none given: min(10, N / 10).
+  std::optional<int> ar_order;
   double ar_threshold = 0.05;  // p-value threshold for keeping an AR lag, in (0, 1]
   int start = 1;               // first value analysed (1-based)
   int end = 0;                 // last value analysed (1-based); 0 = the last
-  int resamples = 0;           // bootstrap resamples (11 or more, with prewhitening)
+  int resamples = 199;         // bootstrap resamples (0: none; 11 or more, with prewhitening)
   double quantile = 0.8;       // quantile of the nonlinearity test, in (0, 1)
   // Seed of the shuffles of the bootstrap; none starts where the batch
   // program starts, so a call gives the numbers of a one-run batch.
@@ -52,10 +54,11 @@ struct Settings {
   // and between rounds of resamples); true ends the call with Cancelled.
   std::function<bool()> should_stop;
 };
-// With bandwidth and frame_length 0 the frame length M is the largest
-// M >= 10 with ln M / ln N <= 1/3 (N the values analysed), as the run
-// checks it to four decimals; when even M = 10 exceeds it, M = 10 and the
-// result warns.
+// With bandwidth and frame_length 0 the frame length is 16 points, the
+// frame whose tests had the most power in the simulations of the
+// statistical guidance, at a cost linear in N; series of 48 to 63 values
+// take four frames of N / 4 points, and shorter ones are refused (no frame
+// gives the tests the values they need).
 
 // A notice of the run: a stable code ("consistency", "low_count",
 // "bootstrap_off", ...) and a sentence.
@@ -98,7 +101,23 @@ struct ValueTable {
   std::vector<int> order;           // positions in which 1 - probability ascends
 };
 
+// One test of a run, with the p-value to read.
+struct TestResult {
+  std::string name;         // "nonlinearity", "reversibility", "gaussianity" (zero trispectrum), "aliasing"
+  double statistic = 0;     // z of the quantile test; the chi-square sums of the others
+  double df = 0;            // degrees of freedom of the chi-square tests; NaN for z
+  double p_asymptotic = 0;  // from the reference distribution, as the report prints it
+  double p_shuffled = 0;    // the bootstrap's share of resamples as extreme; NaN without it
+  // The p-value to read: the Shuffled one when the bootstrap ran (it holds
+  // its level whatever the residuals' law), else the asymptotic one (which
+  // assumes near-Gaussian residuals; the result then warns).
+  double p = 0;
+  bool shuffled = false;  // whether p is the Shuffled p-value
+};
+
 struct Result {
+  // The four tests with the p-value to read of each.
+  std::array<TestResult, 4> tests;
   // The four p-values and their bootstrap ("Shuffled") p-values; the
   // Shuffled ones are NaN when the bootstrap did not run.
   double p_quantile = 0, p_reversibility = 0, p_zero = 0, p_aliasing = 0;

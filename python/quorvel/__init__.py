@@ -52,8 +52,8 @@ def _real(value, name):
     return float(value)
 
 
-def _settings(rate=1.0, unit="Hz", band=None, bandwidth="auto", frame_length=None, taper=0.0, ar_order=0,
-              ar_threshold=0.05, resamples=0, quantile=0.8, seed=None, start=1, end=0):
+def _settings(rate=1.0, unit="Hz", band=None, bandwidth="auto", frame_length=None, taper=0.0, ar_order=None,
+              ar_threshold=0.05, resamples=199, quantile=0.8, seed=None, start=1, end=0):
     """The keyword arguments of the library's call, checked for type."""
     if band is None:
         low, high = 0.0, 0.0
@@ -81,7 +81,7 @@ def _settings(rate=1.0, unit="Hz", band=None, bandwidth="auto", frame_length=Non
         raise QuorvelTypeError(f"unit must be a text, not {unit!r}")
     return dict(unit=unit, rate=_real(rate, "rate"), band_low=_real(low, "band"),
                 band_high=_real(high, "band"), taper=_real(taper, "taper"), bandwidth=width,
-                frame_length=frame, ar_order=_integer(ar_order, "ar_order"),
+                frame_length=frame, ar_order=None if ar_order is None else _integer(ar_order, "ar_order"),
                 ar_threshold=_real(ar_threshold, "ar_threshold"),
                 start=_integer(start, "start"), end=_integer(end, "end"),
                 resamples=_integer(resamples, "resamples"), quantile=_real(quantile, "quantile"),
@@ -101,8 +101,8 @@ def _analyse(x, settings, threads=0, title=""):
     return Result(_core.analyse(_series(x), title=title, threads=threads, **settings))
 
 
-def analyse(x, rate=1.0, unit="Hz", band=None, bandwidth="auto", frame_length=None, taper=0.0, ar_order=0,
-            ar_threshold=0.05, resamples=0, quantile=0.8, seed=None, start=1, end=0, threads=None):
+def analyse(x, rate=1.0, unit="Hz", band=None, bandwidth="auto", frame_length=None, taper=0.0, ar_order=None,
+            ar_threshold=0.05, resamples=199, quantile=0.8, seed=None, start=1, end=0, threads=None):
     """Tests the series x (any 1-D array-like) and returns a Result.
 
     rate: sampling rate in `unit` ("kHz" or "Hz", any letter case), or the

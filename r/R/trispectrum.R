@@ -2,8 +2,8 @@
 # series, shaped as four "htest" objects beside the numbers of the run.
 
 trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", band = NULL,
-                             bandwidth = "auto", frame.length = NULL, taper = 0, ar.order = 0,
-                             ar.threshold = 0.05, resamples = 0, quantile = 0.8, seed = NULL, start = 1,
+                             bandwidth = "auto", frame.length = NULL, taper = 0, ar.order = NULL,
+                             ar.threshold = 0.05, resamples = 199, quantile = 0.8, seed = NULL, start = 1,
                              end = 0, threads = getOption("quorvel.threads", 2L)) {
   call <- sys.call()
   fail <- function(message, kind = "settings") stop(quorvel.condition(message, call, kind, "error"))
@@ -54,7 +54,8 @@ trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", ba
     frame_length = frame.length, threads = threads,
     band_low = as.double(band[1]), band_high = as.double(band[2]),
     taper = number(taper, "taper"), bandwidth = bandwidth,
-    ar_order = as.integer(whole(ar.order, "ar.order")), ar_threshold = number(ar.threshold, "ar.threshold"),
+    ar_order = if (is.null(ar.order)) NULL else as.integer(whole(ar.order, "ar.order")),
+    ar_threshold = number(ar.threshold, "ar.threshold"),
     start = as.integer(whole(start, "start")), end = as.integer(whole(end, "end")),
     resamples = as.integer(whole(resamples, "resamples")), quantile = number(quantile, "quantile"),
     seed = seed, title = substr(data.name, 1L, 80L)

@@ -25,7 +25,7 @@ quorvel::Settings settings_of(const Rcpp::List& s) {
   out.band_high = Rcpp::as<double>(s["band_high"]);
   out.taper = Rcpp::as<double>(s["taper"]);
   out.bandwidth = Rcpp::as<double>(s["bandwidth"]);
-  out.ar_order = Rcpp::as<int>(s["ar_order"]);
+  if (!Rf_isNull(s["ar_order"])) out.ar_order = Rcpp::as<int>(s["ar_order"]);
   out.ar_threshold = Rcpp::as<double>(s["ar_threshold"]);
   out.start = Rcpp::as<int>(s["start"]);
   out.end = Rcpp::as<int>(s["end"]);

@@ -21,10 +21,10 @@ struct AnalyseOptions {
   double taper = 0.0;
   double bandwidth = 0.0;      // 0: from the frame
   std::string frame = "auto";  // "auto" or M
-  int ar = 0;
+  std::optional<int> ar;  // none: min(10, N / 10)
   double ar_threshold = 0.05;
   int start = 1, end = 0;
-  int resamples = 0;
+  int resamples = 199;
   double quantile = 0.8;
   std::optional<std::uint32_t> seed;
   std::string format = "text";  // text, json, csv

@@ -30,15 +30,15 @@ int run_command_line(int argc, char** argv) {
   analyse->add_option("--periods", o.periods, "Passband as LONGEST,SHORTEST period (a time unit)");
   analyse->add_option("--taper", o.taper, "Taper, percent of each frame, 0 to 25")->capture_default_str();
   CLI::Option* bandwidth = analyse->add_option("--bandwidth", o.bandwidth, "Resolution bandwidth (sets the frame length)");
-  analyse->add_option("--frame", o.frame, "Frame length M, or auto: the largest M >= 10 with ln M / ln N <= 1/3")
+  analyse->add_option("--frame", o.frame, "Frame length M, or auto: 16 points (N/4 below 64 values)")
       ->capture_default_str()
       ->excludes(bandwidth);
-  analyse->add_option("--ar", o.ar, "Largest AR order of the prewhitening; 0 = none")->capture_default_str();
+  analyse->add_option("--ar", o.ar, "Largest AR order of the prewhitening; 0 = none (default: min(10, N/10))");
   analyse->add_option("--ar-threshold", o.ar_threshold, "p-value threshold for keeping an AR lag")
       ->capture_default_str();
   analyse->add_option("--start", o.start, "First datum analysed (1-based)")->capture_default_str();
   analyse->add_option("--end", o.end, "Last datum analysed; 0 = the last")->capture_default_str();
-  analyse->add_option("--resamples", o.resamples, "Bootstrap resamples (11 or more; needs --ar)")
+  analyse->add_option("--resamples", o.resamples, "Bootstrap resamples (0 = none; 11 or more, with prewhitening)")
       ->capture_default_str();
   analyse->add_option("--quantile", o.quantile, "Quantile of the nonlinearity test")->capture_default_str();
   analyse->add_option("--seed", o.seed, "Seed of the bootstrap's shuffles (default: as a batch run)");

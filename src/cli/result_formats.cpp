@@ -34,6 +34,23 @@ std::string number(double v) {
   return std::string(text, ec == std::errc() ? end : text);
 }
 
+// The p-value to read as a person reads it: a Shuffled 0 is below one in
+// B + 1, the resolution of B resamples.
+std::string p_to_read(const TestResult& t, int resamples) {
+  char text[32];
+  if (t.shuffled && t.p == 0) {
+    std::snprintf(text, sizeof text, "< %.2g", 1.0 / (resamples + 1));
+  } else {
+    std::snprintf(text, sizeof text, "%.5f", t.p);
+  }
+  return text;
+}
+
+std::string padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.resize(width, ' ');
+  return text;
+}
+
 // A CSV cell, quoted when it holds a comma, a quote or a line break.
 std::string cell(const std::string& s) {
   constexpr char kQuote = '\x22';
@@ -117,6 +134,11 @@ json result_json(const std::string& name, const Result& r) {
     j["values"] = {{"k1", t.k1}, {"k2", t.k2}, {"k3", t.k3}, {"k4", t.k4},
                    {"probability", t.probability}, {"phase", t.phase}, {"order", t.order}};
   }
+  j["tests"] = json::array();
+  for (const TestResult& t : r.tests) {
+    j["tests"].push_back({{"name", t.name}, {"statistic", t.statistic}, {"df", t.df}, {"p_asymptotic", t.p_asymptotic},
+                          {"p_shuffled", t.p_shuffled}, {"p", t.p}, {"shuffled", t.shuffled}});
+  }
   j["warnings"] = json::array();
   for (const Warning& w : r.warnings) j["warnings"].push_back({{"code", w.code}, {"text", w.text}});
   return j;
@@ -128,7 +150,8 @@ json failure_json(const std::string& name, const std::string& message) {
 
 std::string csv_header() {
   return "name,N,M,e,p_quantile,p_reversibility,p_zero,p_aliasing,shuffled_quantile,shuffled_reversibility,"
-         "shuffled_zero,shuffled_aliasing,lambda_hat,warnings,error\n";
+         "shuffled_zero,shuffled_aliasing,lambda_hat,p.nonlinearity,p.reversibility,p.gaussianity,p.aliasing,p_from,"
+         "warnings,error\n";
 }
 
 std::string csv_row(const std::string& name, const Result& r) {
@@ -137,13 +160,15 @@ std::string csv_row(const std::string& name, const Result& r) {
                    r.shuffled_reversibility, r.shuffled_zero, r.shuffled_aliasing, r.lambda}) {
     row += ',' + number(v);
   }
+  for (const TestResult& t : r.tests) row += ',' + number(t.p);
+  row += r.tests[0].shuffled ? ",shuffled" : ",asymptotic";
   std::vector<std::string> warnings;
   for (const Warning& w : r.warnings) warnings.push_back(w.text);
   return row + ',' + cell(joined(warnings)) + ",\n";
 }
 
 std::string csv_failure_row(const std::string& name, const std::string& message) {
-  return cell(name) + std::string(13, ',') + ',' + cell(message) + '\n';
+  return cell(name) + std::string(18, ',') + ',' + cell(message) + '\n';
 }
 
 std::string text_block(const std::string& name, const Result& r) {
@@ -155,21 +180,13 @@ std::string text_block(const std::string& name, const Result& r) {
   };
   text += name + ": N = " + std::to_string(r.n) + ", M = " + std::to_string(r.frame_length) + ", e = " +
           formatted("%.5f", r.e) + ", mean noncentrality λ̂ = " + formatted("%.5g", r.lambda) + "\n";
-  text += "  test                          p-value   Shuffled\n";
-  const struct {
-    const char* test;
-    double p, shuffled;
-  } rows[] = {{"nonlinearity (quantile)", r.p_quantile, r.shuffled_quantile},
-              {"time reversibility", r.p_reversibility, r.shuffled_reversibility},
-              {"zero trispectrum", r.p_zero, r.shuffled_zero},
-              {"aliasing", r.p_aliasing, r.shuffled_aliasing}};
-  for (const auto& row : rows) {
-    if (std::isnan(row.shuffled)) {
-      std::snprintf(line, sizeof line, "  %-28s %8.5f   %8s\n", row.test, row.p, "-");
-    } else {
-      std::snprintf(line, sizeof line, "  %-28s %8.5f   %8.5f\n", row.test, row.p, row.shuffled);
-    }
-    text += line;
+  text += "  " + padded("test", 28) + "  " + padded("p to read", 21) + "asymptotic   Shuffled\n";
+  const char* labels[] = {"nonlinearity (quantile)", "time reversibility", "zero trispectrum", "aliasing"};
+  for (std::size_t i = 0; i < r.tests.size(); ++i) {
+    const TestResult& t = r.tests[i];
+    text += "  " + padded(labels[i], 28) + "  " + padded(p_to_read(t, r.resamples), 9) +
+            (t.shuffled ? " (Shuffled)  " : " (asymptotic)") + formatted(" %8.5f", t.p_asymptotic) +
+            (t.shuffled ? formatted("   %8.5f", t.p_shuffled) : "          -") + "\n";
   }
   for (const Warning& w : r.warnings) text += "  warning: " + w.text + '\n';
   return text;

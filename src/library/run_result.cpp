@@ -1,6 +1,8 @@
 #include "library/run_result.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -86,6 +88,58 @@ void fill_tests(Result& r, const RunOutcome& o) {
   r.reversibility_score = pr.reversibility_score;
   r.aliasing_score = pr.aliasing_score;
   r.lambda = pr.lambda;
+}
+
+// Each test with the p-value to read: the Shuffled one when the bootstrap ran.
+void fill_readings(Result& r) {
+  const struct {
+    const char* name;
+    double statistic, df, asymptotic, shuffled;
+  } tests[] = {
+      {"nonlinearity", r.quantile_z, kNotComputed, r.p_quantile, r.shuffled_quantile},
+      {"reversibility", r.reversibility_statistic, r.reversibility_df, r.p_reversibility, r.shuffled_reversibility},
+      {"gaussianity", r.zero_statistic, r.zero_df, r.p_zero, r.shuffled_zero},
+      {"aliasing", r.aliasing_statistic, r.aliasing_df, r.p_aliasing, r.shuffled_aliasing},
+  };
+  for (std::size_t i = 0; i < r.tests.size(); ++i) {
+    const auto& t = tests[i];
+    const bool shuffled = !std::isnan(t.shuffled);
+    r.tests[i] = {t.name, t.statistic, t.df, t.asymptotic, t.shuffled, shuffled ? t.shuffled : t.asymptotic, shuffled};
+  }
+}
+
+std::string shown(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", v);
+  return text;
+}
+
+// Where the p-values to read are the asymptotic ones, what they assume and
+// whether this run meets it: near-Gaussian residuals (skewness and excess
+// kurtosis within three standard errors of 0, and within 0.5 and 1), no
+// taper; the exponent e is the consistency notice's.
+std::vector<Warning> asymptotic_warnings(const Result& r) {
+  std::vector<Warning> w;
+  if (r.resamples > 0) return w;
+  w.push_back({"asymptotic",
+               "no bootstrap ran: the p-values are the asymptotic ones, which hold their level only for "
+               "near-Gaussian residuals, taper 0 and e <= 1/3 (resamples >= 11 with AR prewhitening gives "
+               "Shuffled p-values)"});
+  const Descriptive& d = r.residuals ? *r.residuals : r.data;
+  const double n = std::max(r.n, 1);
+  const double skew_bound = std::max(0.5, 3.0 * std::sqrt(6.0 / n));
+  const double kurtosis_bound = std::max(1.0, 3.0 * std::sqrt(24.0 / n));
+  if (std::fabs(d.skewness) > skew_bound || std::fabs(d.kurtosis) > kurtosis_bound) {
+    w.push_back({"non_gaussian", std::string(r.residuals ? "the residuals" : "the series") + " have skewness " +
+                                     shown(d.skewness) + " and excess kurtosis " + shown(d.kurtosis) +
+                                     ": the asymptotic p-values are not calibrated for them; read Shuffled "
+                                     "p-values (resamples >= 11 with AR prewhitening)"});
+  }
+  if (r.taper > 0) {
+    w.push_back({"taper", "with a taper the asymptotic p-values are not calibrated: use taper 0 or read Shuffled "
+                          "p-values"});
+  }
+  return w;
 }
 
 void fill_geometry(Result& r, const RunParameters& rp) {
@@ -185,8 +239,10 @@ Result run_result(const RunOutcome& outcome, bool with_values) {
   if (outcome.fit.k > 0) r.residuals = descriptive(outcome.residuals);
   if (outcome.rp.iar > 0) r.ar = ar_model(outcome);
   fill_values(r, outcome, with_values);
+  fill_readings(r);
   std::vector<Warning> notices;
   for (const Diagnostic& d : outcome.notices) notices.push_back({d.code, d.text});
+  for (Warning& w : asymptotic_warnings(r)) notices.push_back(std::move(w));
   r.warnings = counted(notices);
   return r;
 }

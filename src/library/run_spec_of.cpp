@@ -143,8 +143,9 @@ RunSpec settings_spec(const Settings& s) {
   }
   spec.is = s.start;
   spec.ie = s.end;
-  if (s.ar_order < 0) refuse("ar_order", "ar_order must be 0 (no prewhitening) or more (got " + std::to_string(s.ar_order) + ")");
-  spec.iar = s.ar_order;
+  if (s.ar_order && *s.ar_order < 0) {
+    refuse("ar_order", "ar_order must be 0 (no prewhitening) or more (got " + std::to_string(*s.ar_order) + ")");
+  }
   spec.pv = real32(s.ar_threshold, "ar_threshold", "ar_threshold");
   if (s.ar_threshold <= 0 || s.ar_threshold > 1) {
     refuse("ar_threshold", "ar_threshold must be in (0, 1] (got " + shown(s.ar_threshold) + ")");
@@ -166,17 +167,15 @@ RunSpec settings_spec(const Settings& s) {
 
 }  // namespace
 
+int default_ar_order(int n) { return std::min(10, n / 10); }
+
 void check_settings(const Settings& settings) { settings_spec(settings); }
 
 bool is_time_unit(const std::string& unit) { return unit_of(unit).kind == SamplingUnit::Time; }
 
-int automatic_frame_length(long long n, bool& within) {
-  auto exponent = [n](int m) { return logf(static_cast<float>(m)) / logf(static_cast<float>(n)); };
-  within = n > 1 && exponent(10) <= 0.3333f;
-  if (!within) return 10;
-  int m = 10;
-  while (exponent(m + 1) <= 0.3333f) ++m;
-  return m;
+int automatic_frame_length(long long n) {
+  if (n < 4LL * kShortestFrame) return 0;
+  return static_cast<int>(std::min<long long>(kChosenFrame, n / 4));
 }
 
 RunSpec run_spec_of(std::span<const double> series, const Settings& s, std::vector<Warning>& warnings) {
@@ -193,21 +192,25 @@ RunSpec run_spec_of(std::span<const double> series, const Settings& s, std::vect
   }
   if (s.end > size) refuse("end", "end (" + std::to_string(s.end) + ") is beyond the series' " + std::to_string(size) + " values");
   const int n = (s.end == 0 ? size : s.end) - s.start + 1;
-  if (s.ar_order > n / 2) {
+  if (s.ar_order && *s.ar_order > n / 2) {
     refuse("ar_order", "ar_order must be at most half the values analysed (" + std::to_string(n / 2) + "; got " +
-           std::to_string(s.ar_order) + ")");
+           std::to_string(*s.ar_order) + ")");
   }
+  spec.iar = s.ar_order ? *s.ar_order : default_ar_order(n);
   check_values(series, static_cast<std::size_t>(s.start - 1), static_cast<std::size_t>(s.start - 1 + n));
   if (s.resamples > 0 && s.resamples < 11) {
     warnings.push_back({"bootstrap_off", "the bootstrap needs at least 11 resamples (got " +
                                              std::to_string(s.resamples) + "): no Shuffled p-values"});
-  } else if (s.resamples > 0 && s.ar_order == 0) {
+  } else if (s.resamples > 0 && spec.iar == 0) {
     warnings.push_back({"bootstrap_off",
                         "the bootstrap shuffles the AR residuals and needs ar_order > 0: no Shuffled p-values"});
   }
   if (s.bandwidth == 0 && s.frame_length == 0) {
-    bool within = true;
-    spec.frame_length = automatic_frame_length(n, within);
+    spec.frame_length = automatic_frame_length(n);
+    if (spec.frame_length == 0) {
+      throw DataError("the series has " + std::to_string(n) + " values to analyse; the shortest frame (" +
+                      std::to_string(kShortestFrame) + " points) needs at least " + std::to_string(4 * kShortestFrame));
+    }
   }
   return spec;
 }

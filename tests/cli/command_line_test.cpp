@@ -113,7 +113,7 @@ TEST(CommandLine, EveryLayoutReadsTheSameSeries) {
     auto lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), 2u) << r.out;
     const std::string numbers = lines[1].substr(lines[1].find(','));
-    EXPECT_EQ(numbers.rfind(",3000,14,", 0), 0u) << numbers;
+    EXPECT_EQ(numbers.rfind(",3000,16,", 0), 0u) << numbers;
     if (expected.empty()) expected = numbers;
     EXPECT_EQ(numbers, expected) << c.args[0];
   }
@@ -163,7 +163,7 @@ TEST(CommandLine, KeepGoingRunsTheOtherFiles) {
     auto lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), keep_going ? 4u : 3u) << r.out;
     EXPECT_EQ(lines[1].rfind("data/a.csv,3000,", 0), 0u);
-    EXPECT_EQ(lines[2], "data/b.csv,,,,,,,,,,,,,,\"data/b.csv, line 3, column 2 (x): 'oops' is not a number\"");
+    EXPECT_EQ(lines[2], "data/b.csv" + std::string(19, ',') + "\"data/b.csv, line 3, column 2 (x): 'oops' is not a number\"");
     if (keep_going) {
       EXPECT_EQ(lines[3].substr(10), lines[1].substr(10));
     }
@@ -198,7 +198,8 @@ TEST(CommandLine, FormatsAgreeWithTheBatchReport) {
   const std::string report = batch.read("white_Quorvel.out");
   const json from_batch = json::parse(batch.read("white_quorvel.json"));
   dir.write("white.txt", white_rows());
-  const std::vector<std::string> settings{"analyse", "white.txt", "--rate", "1000", "--bandwidth", "50"};
+  const std::vector<std::string> settings{"analyse", "white.txt", "--rate", "1000", "--bandwidth", "50",
+                                          "--ar",      "0",         "--resamples", "0"};
   auto with = [&](std::vector<std::string> more) {
     std::vector<std::string> args = settings;
     args.insert(args.end(), more.begin(), more.end());
@@ -247,14 +248,18 @@ TEST(CommandLine, FormatsAgreeWithTheBatchReport) {
   auto rows = lines_of(c.out);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], "name,N,M,e,p_quantile,p_reversibility,p_zero,p_aliasing,shuffled_quantile,"
-                     "shuffled_reversibility,shuffled_zero,shuffled_aliasing,lambda_hat,warnings,error");
+                     "shuffled_reversibility,shuffled_zero,shuffled_aliasing,lambda_hat,p.nonlinearity,"
+                     "p.reversibility,p.gaussianity,p.aliasing,p_from,warnings,error");
+  EXPECT_EQ(cells(rows[1])[14], cells(rows[1])[5]) << rows[1];  // the p-value to read is the asymptotic one
+  EXPECT_EQ(cells(rows[1])[17], "asymptotic") << rows[1];
   EXPECT_EQ(rows[1].rfind("white.txt,8192,20,", 0), 0u) << rows[1];
   EXPECT_EQ(std::stod(cells(rows[1])[4]), r["p_quantile"].get<double>()) << rows[1];
 
   ProgramRun t = with({});
   ASSERT_EQ(t.exit_status, 0) << t.err;
   char line[100];
-  std::snprintf(line, sizeof line, "time reversibility %.5f -", report_p(report, "time reversibility"));
+  const double reversibility = report_p(report, "time reversibility");
+  std::snprintf(line, sizeof line, "time reversibility %.5f (asymptotic) %.5f -", reversibility, reversibility);
   EXPECT_NE(squeeze(t.out).find(line), std::string::npos) << t.out;
   EXPECT_NE(t.out.find("M = 20"), std::string::npos) << t.out;
 }

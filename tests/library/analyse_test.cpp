@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <cmath>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -35,6 +36,23 @@ Settings settings_of(const char* unit, double rate, double bandwidth, int ar, in
   s.resamples = resamples;
   s.taper = taper;
   return s;
+}
+
+// Settings for a quick run: no prewhitening, no bootstrap.
+Settings quick() {
+  Settings s;
+  s.ar_order = 0;
+  s.resamples = 0;
+  return s;
+}
+
+// Gaussian white noise of its own seed.
+std::vector<double> gaussian(std::size_t n, unsigned seed) {
+  std::mt19937 draws(seed);
+  std::normal_distribution<double> normal;
+  std::vector<double> x(n);
+  for (double& v : x) v = normal(draws);
+  return x;
 }
 
 // The settings of the example batch's control files.
@@ -200,7 +218,7 @@ TEST(Analyse, RefusesBadSettingsAndDataInTheCallersTerms) {
       {noise, with([](Settings& s) { s.band_low = 0.2, s.band_high = 0.21; }), Setting, "band", "single frequency"},
       {with_nan, Settings{}, Data, "", "values[100] is NaN (0-based)"},
       {with_inf, Settings{}, Data, "", "values[2999] is -inf (0-based)"},
-      {std::vector<double>(30, 1.0), Settings{}, Data, "", "the series has 30 values to analyse; frames of 10 points"},
+      {std::vector<double>(30, 1.0), Settings{}, Data, "", "the series has 30 values to analyse; the shortest frame (12 points) needs at least 48"},
       {{}, Settings{}, Data, "", "the series is empty"},
   };
   for (const Case& c : cases) {
@@ -223,9 +241,8 @@ TEST(Analyse, RefusesBadSettingsAndDataInTheCallersTerms) {
 // texts: a rate of one a day in Hz and a bandwidth of a twentieth of it
 // give frames of 20 points.
 TEST(Analyse, TakesRealsAsThe32BitValuesOfTheRun) {
-  std::vector<double> x(4000);
-  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i * i);
-  Settings s;
+  const std::vector<double> x = gaussian(4000, 1);
+  Settings s = quick();
   s.rate = 1.0 / 86400;
   s.bandwidth = 1.0 / (86400.0 * 20);
   const Result r = analyse(x, s);
@@ -245,7 +262,7 @@ TEST(Analyse, UnitSpellings) {
   } cases[] = {{"Hz", "Hz"}, {"HZ", "Hz"}, {"hz", "Hz"}, {"kHz", "kHz"}, {"KHZ", "kHz"}, {" khz ", "kHz"},
                {"days", "days"}, {"light years", "light years"}};
   for (const auto& c : cases) {
-    Settings s;
+    Settings s = quick();
     s.unit = c.unit;
     s.rate = 2.0;
     EXPECT_EQ(analyse(x, s).unit, c.as) << c.unit;
@@ -259,27 +276,59 @@ TEST(Analyse, UnitSpellings) {
 }
 
 TEST(Analyse, NoticesComeAsWarningsWithTheirCodes) {
-  std::vector<double> x(3000);
-  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i * i);
+  const std::vector<double> x = gaussian(5000, 2);  // frames of 16 points: e <= 1/3
   auto codes_of = [&x](auto change) {
-    Settings s;
+    Settings s = quick();
     change(s);
     std::vector<std::string> codes;
     for (const Warning& w : analyse(x, s).warnings) codes.push_back(w.code);
     return codes;
   };
   using Codes = std::vector<std::string>;
-  EXPECT_EQ(codes_of([](Settings& s) { s.resamples = 50; }), Codes{"bootstrap_off"});
-  EXPECT_EQ(codes_of([](Settings& s) { s.ar_order = 2, s.resamples = 5; }), (Codes{"bootstrap_off", "no_ar_lag"}));
-  EXPECT_EQ(codes_of([](Settings& s) { s.frame_length = 64; }), Codes{"consistency"});
-  EXPECT_EQ(codes_of([](Settings& s) { s.taper = 1; }), Codes{"taper_too_short"});
+  EXPECT_EQ(codes_of([](Settings& s) { s.resamples = 50; }), (Codes{"bootstrap_off", "asymptotic"}));
+  EXPECT_EQ(codes_of([](Settings& s) { s.ar_order = 2, s.resamples = 5; }),
+            (Codes{"bootstrap_off", "no_ar_lag", "asymptotic"}));
+  EXPECT_EQ(codes_of([](Settings& s) { s.frame_length = 64; }), (Codes{"consistency", "asymptotic"}));
+  EXPECT_EQ(codes_of([](Settings& s) { s.taper = 1; }), (Codes{"taper_too_short", "asymptotic"}));
+  EXPECT_EQ(codes_of([](Settings& s) { s.taper = 20; }), (Codes{"asymptotic", "taper"}));
+  EXPECT_EQ(codes_of([](Settings& s) { s.ar_order = 2, s.resamples = 19, s.frame_length = 64; }),
+            (Codes{"consistency", "no_ar_lag"}));
+  std::vector<double> skewed = x;
+  for (double& v : skewed) v = v * v;
+  Settings s = quick();
+  std::vector<std::string> codes;
+  for (const Warning& w : analyse(skewed, s).warnings) codes.push_back(w.code);
+  EXPECT_EQ(codes, (Codes{"asymptotic", "non_gaussian"}));
+}
+
+// A call with no settings on a short real series: p-values to read from
+// the bootstrap, and no warning to heed.
+TEST(Analyse, DefaultsGiveShuffledPValuesOnTheYearlySunspots) {
+  const std::vector<double> x =
+      column_of(file_text(source_dir() / "examples" / "batch" / "sunspots.dat"), 2);
+  ASSERT_EQ(x.size(), 309u);
+  const Result r = analyse(x, Settings{});
+  EXPECT_EQ(r.frame_length, 16);
+  EXPECT_EQ(r.resamples, 199);
+  ASSERT_TRUE(r.ar.has_value());
+  EXPECT_FALSE(r.ar->lags.empty());
+  for (const TestResult& t : r.tests) {
+    EXPECT_TRUE(t.shuffled) << t.name;
+    EXPECT_EQ(t.p, t.p_shuffled) << t.name;
+    EXPECT_GE(t.p, 0.0);
+    EXPECT_LE(t.p, 1.0);
+  }
+  EXPECT_EQ(r.tests[2].name, "gaussianity");
+  EXPECT_EQ(r.tests[2].p_asymptotic, r.p_zero);
+  EXPECT_EQ(r.tests[3].p_shuffled, r.shuffled_aliasing);
+  EXPECT_TRUE(r.warnings.empty()) << r.warnings.front().text;
 }
 
 // Any length the memory admits: ten million values.
 TEST(Analyse, TakesTenMillionValues) {
   std::vector<double> x(10'000'000);
   for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * static_cast<double>(i % 100003) * (i % 997));
-  Settings s;
+  Settings s = quick();
   s.frame_length = 16;
   const Result r = analyse(x, s);
   EXPECT_EQ(r.n, 10'000'000);
@@ -320,25 +369,12 @@ TEST(Analyse, ShouldStopEndsTheCall) {
   EXPECT_EQ(asked, 3);
 }
 
-TEST(Analyse, ChoosesTheFrameLengthAndWarnsWhenEvenTenIsTooLong) {
-  bool within = false;
-  EXPECT_EQ(automatic_frame_length(32768, within), 31);  // 32 gives e = 0.33333 > 0.3333
-  EXPECT_TRUE(within);
-  EXPECT_EQ(automatic_frame_length(1100, within), 10);
-  EXPECT_TRUE(within);
-  EXPECT_EQ(automatic_frame_length(999, within), 10);
-  EXPECT_FALSE(within);
-
-  // M = 10 has too few trispectrum values for the tests: an error, never
-  // p-values computed from nothing.
-  std::vector<double> x(999);
-  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i * i);
-  try {
-    analyse(x, Settings{});
-    ADD_FAILURE() << "no error";
-  } catch (const DataError& e) {
-    EXPECT_NE(std::string(e.what()).find("the tests were not computed"), std::string::npos);
-  }
+TEST(Analyse, ChoosesTheFrameLengthForTheSeries) {
+  const struct {
+    long long n;
+    int m;
+  } cases[] = {{47, 0}, {48, 12}, {63, 15}, {64, 16}, {309, 16}, {4096, 16}, {1000000000, 16}};
+  for (const auto& c : cases) EXPECT_EQ(automatic_frame_length(c.n), c.m) << c.n;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ EXAMPLES = SOURCE / "examples" / "batch"
 
 # The settings of the example batch's control files, as analyse takes them.
 EXAMPLE_SETTINGS = {
-    "white": (1, dict(unit="Hz", rate=1000.0, bandwidth=50.0)),
+    "white": (1, dict(unit="Hz", rate=1000.0, bandwidth=50.0, ar_order=0, resamples=0)),
     "bilinear": (1, dict(unit="kHz", rate=10.0, bandwidth=500.0, ar_order=5, resamples=99)),
     "linear": (1, dict(unit="days", rate=1.0, bandwidth=20.0, ar_order=4, resamples=99)),
     "irreversible": (1, dict(unit="Hz", rate=1000.0, bandwidth=50.0, ar_order=8, resamples=99)),

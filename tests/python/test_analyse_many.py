@@ -25,8 +25,7 @@ def test_local_threads_give_the_serial_results():
     frame = quorvel.analyse_many(data, **settings)
     assert list(frame["name"]) == list(data)
     for _, row in frame.iterrows():
-        if row["name"] in ("short", "broken", "sunspots"):
-            # sunspots: 309 values give M = 10, too few trispectrum values for the tests
+        if row["name"] in ("short", "broken"):
             assert isinstance(row["error"], str) and row["error"]
             with pytest.raises(quorvel.QuorvelError, match="^" + re.escape(row["error"]) + "$"):
                 quorvel.analyse(data[row["name"]], **settings)

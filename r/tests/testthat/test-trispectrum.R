@@ -35,7 +35,7 @@ reported_p <- function(lines, pattern) {
 
 # The settings of white.cnl and bilinear.cnl (the rates are the data files').
 examples <- list(
-  white = list(frequency = 1000, unit = "Hz", bandwidth = 50),
+  white = list(frequency = 1000, unit = "Hz", bandwidth = 50, ar.order = 0, resamples = 0),
   bilinear = list(frequency = 10, unit = "kHz", bandwidth = 500, ar.order = 5, ar.threshold = 0.05,
                   resamples = 99)
 )

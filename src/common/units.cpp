@@ -31,6 +31,7 @@ std::map<int, FileUnit>& table() {
 }
 
 thread_local std::vector<CapturedRecord>* capture_buffer = nullptr;
+std::vector<CapturedRecord>* record_copies = nullptr;
 bool write_failure_seen = false;
 
 // The units whose files no output may replace.
@@ -82,6 +83,7 @@ bool report_write_failure(int unit, int status) {
                         (status > 0 ? std::strerror(status) : "write error");
   put_line(stdout, message);
   std::fflush(stdout);
+  if (record_copies) record_copies->push_back({kConsoleUnit, message});
   if (unit != kErrorUnit) {
     if (std::FILE* error_file = stream_of(kErrorUnit)) {
       if (!put_line(error_file, message) || std::fflush(error_file) != 0) {
@@ -269,6 +271,10 @@ std::vector<CapturedRecord>* capture_records(std::vector<CapturedRecord>* buffer
   return std::exchange(capture_buffer, buffer);
 }
 
+std::vector<CapturedRecord>* copy_records(std::vector<CapturedRecord>* copies) {
+  return std::exchange(record_copies, copies);
+}
+
 void write_record(int unit, std::string_view record) {
   if (capture_buffer) {
     capture_buffer->push_back({unit, std::string(record)});
@@ -278,6 +284,9 @@ void write_record(int unit, std::string_view record) {
   check_interrupt();
   std::FILE* f = stream_of(unit);
   if (!f) return;
+  if (record_copies && (unit == kConsoleUnit || unit == kReportUnit)) {
+    record_copies->push_back({unit, std::string(record)});
+  }
   errno = 0;
   if (put_line(f, record)) return;
   if (f == stdout || f == stderr) {

@@ -99,6 +99,11 @@ struct CapturedRecord {
 };
 std::vector<CapturedRecord>* capture_records(std::vector<CapturedRecord>* buffer);
 
+// Keeps a copy of every record written on the console (unit 6) and the
+// report (unit 3) from here on in `copies`, which nullptr ends; returns the
+// one that was there before. The batch takes a run's messages from it.
+std::vector<CapturedRecord>* copy_records(std::vector<CapturedRecord>* copies);
+
 // Captures this thread's records into `buffer` while it lives; however the
 // scope is left (a stop included), the capture that was there before comes
 // back, so no writer is left pointing at a buffer that is gone.

@@ -35,12 +35,21 @@ bool is_notice(const std::string& line) {
   return false;
 }
 
+// A record without the blanks that pad its fields: runs of blanks as one.
+std::string squeezed(const std::string& record) {
+  std::string text;
+  for (char c : trimmed(record)) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  return text;
+}
+
 // The message of a run that went wrong: its console lines but the notices,
 // or, when it wrote its message to the report only, the report's last line.
 std::string run_message(const std::vector<CapturedRecord>& records) {
   std::string message, last_report_line;
   for (const CapturedRecord& r : records) {
-    const std::string line = trimmed(r.text);
+    const std::string line = squeezed(r.text);
     if (line.empty()) continue;
     if (r.unit == kReportUnit) {
       last_report_line = line;

@@ -1,0 +1,217 @@
+// The files for programs agree with the reports: a JSON file and a summary
+// row for every run of a batch however it ended, any bytes in names and
+// cells, and 32-bit numbers as their shortest decimals.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/test_support.hpp"
+
+namespace quorvel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+ProgramRun run(const TempDir& dir, const std::vector<std::string>& args = {}) {
+  static TempDir streams;
+  std::string cmd = "cd '" + dir.path().string() + "' && '" + std::string(QUORVEL_BINARY) + "'";
+  for (const std::string& a : args) cmd += " '" + a + "'";
+  const fs::path s = streams.path();
+  cmd += " < /dev/null > '" + (s / "out").string() + "' 2> '" + (s / "err").string() + "'";
+  const int status = std::system(cmd.c_str());
+  ProgramRun r;
+  r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = streams.read("out");
+  r.err = streams.read("err");
+  return r;
+}
+
+// 1024 rows of white noise (or of a constant, which gives no p-values).
+std::string data(bool constant = false, bool with_header = true) {
+  std::string text = with_header ? "Noise\nrows = 1024 columns = 1 rate = 1000.0 unit=Hz format =(f12.6)\n" : "";
+  unsigned state = 2009;
+  for (int i = 0; i < 1024; ++i) {
+    state = state * 1103515245u + 12345u;
+    char line[32];
+    std::snprintf(line, sizeof line, "%12.6f\n", constant ? 1.0 : static_cast<double>((state >> 8) % 20000) / 10000.0 - 1.0);
+    text += line;
+  }
+  return text;
+}
+
+std::string control(const std::string& datafile, const std::string& quantile = "0.8") {
+  return "Data file name =" + datafile + " *\nColumn number = 1 *\nSampling unit =Hz *\nLower freq = 100.0 *\n"
+         "Upper freq = 300.0 *\n% taper = 0.0 *\nResolution bandwidth = 31.25 *\nNo whitening *\nstart = 1 *\n"
+         "end = 0 *\nResamples = 0 *\nQuantile = " + quantile + " *\n#\n";
+}
+
+const std::string kHeader =
+    "name,N,M,e,p_quantile,p_reversibility,p_zero,p_aliasing,shuffled_quantile,shuffled_reversibility,"
+    "shuffled_zero,shuffled_aliasing,lambda_hat,warnings,error";
+
+// A run that stops replaces the JSON of its stem by one with its message.
+TEST(BatchFiles, StaleJsonAfterAStoppedRun) {
+  TempDir dir;
+  dir.write("w.dat", data());
+  dir.write("w.cnl", control("w.dat"));
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nw.cnl *\n");
+  ASSERT_EQ(run(dir).exit_status, 0);
+  ASSERT_TRUE(json::parse(dir.read("w_quorvel.json")).contains("p_quantile"));
+  dir.write("w.cnl", control("w.dat", "x"));
+  ProgramRun r = run(dir);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(json::parse(dir.read("w_quorvel.json")), json::parse(R"({"name":"w","error":"Error 4 in read of quantile"})"));
+  EXPECT_EQ(lines_of(dir.read("Quorvel-summary.csv")),
+            (std::vector<std::string>{kHeader, "w" + std::string(14, ',') + "Error 4 in read of quantile"}));
+  EXPECT_NE(dir.read("w_Quorvel.out").find("Error 4 in read of quantile"), std::string::npos);
+}
+
+// One row per run in list order, the error or notice in its last column;
+// each JSON says what its report says.
+TEST(BatchFiles, EveryRunHasItsRowAndItsJson) {
+  TempDir dir;
+  for (const char* stem : {"a", "b", "c", "d"}) {
+    dir.write(std::string(stem) + ".dat", data(stem[0] == 'c'));
+    dir.write(std::string(stem) + ".cnl", control(std::string(stem) + ".dat"));
+  }
+  dir.write("e.cnl", control("e.dat"));  // no such data: the batch stops there
+  dir.write("c_quorvel.json", R"({"name":"c","p_quantile":0.8686})");
+  ASSERT_EQ(::mkfifo((dir.path() / "d_Quorvel.out").c_str(), 0644), 0);
+  dir.write("Runquorvel.cnl", "Runs = 5 *\na.cnl *\nc.cnl *\nd.cnl *\nb.cnl *\ne.cnl *\n");
+  ProgramRun r = run(dir);
+  EXPECT_EQ(r.exit_status, 1);
+  const std::vector<std::string> rows = lines_of(dir.read("Quorvel-summary.csv"));
+  ASSERT_EQ(rows.size(), 7u) << dir.read("Quorvel-summary.csv");
+  EXPECT_EQ(rows[0], kHeader);
+  EXPECT_EQ(rows[1].rfind("a,1024,32,", 0), 0u);
+  EXPECT_EQ(rows[1].back(), ',');
+  const std::string no_p = "No p-values: the tests were not computed with fewer than 12 valid trispectrum values";
+  EXPECT_EQ(rows[2], "c" + std::string(14, ',') + no_p);
+  EXPECT_EQ(rows[3], "d" + std::string(14, ',') + "\"**** Error on opening out file d_Quorvel.out -2");
+  EXPECT_EQ(rows[4], "d_Quorvel.out is not a regular file\"");
+  EXPECT_EQ(rows[5].rfind("b,1024,32,", 0), 0u);
+  EXPECT_EQ(rows[6], "e.cnl" + std::string(14, ',') + "Input file e.dat does not exist");
+  EXPECT_EQ(json::parse(dir.read("c_quorvel.json"))["error"], no_p);
+  EXPECT_EQ(json::parse(dir.read("d_quorvel.json"))["error"],
+            "**** Error on opening out file d_Quorvel.out -2\nd_Quorvel.out is not a regular file");
+  EXPECT_FALSE(dir.exists("e_quorvel.json"));
+  EXPECT_TRUE(json::parse(dir.read("b_quorvel.json")).contains("p_zero"));
+}
+
+// The summary is written afresh when no run ends, or none completes.
+TEST(BatchFiles, SummaryIsRewrittenWhenNoRunCompletes) {
+  const struct {
+    std::string list;
+    std::size_t rows;
+  } cases[] = {{"Runs = 0 *\n", 1}, {"Runs = 1 *\nmissing.cnl *\n", 2}, {"", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.list);
+    TempDir dir;
+    dir.write("Quorvel-summary.csv", kHeader + "\nold,1024,32,0.5,0.1,,,,,,,,,,\n");
+    dir.write("Runquorvel.cnl", c.list);
+    run(dir);
+    const std::vector<std::string> rows = lines_of(dir.read("Quorvel-summary.csv"));
+    ASSERT_EQ(rows.size(), c.rows);
+    EXPECT_EQ(rows[0], kHeader);
+    if (c.rows == 2) {
+      EXPECT_EQ(rows[1], "missing.cnl" + std::string(14, ',') + "cnl file does not exist missing.cnl");
+    }
+  }
+}
+
+// Bytes that are not UTF-8 (Latin-1 here) in a name, a cell or an option
+// are replaced in the JSON, and --keep-going goes on to the next file.
+TEST(BatchFiles, Latin1AmongUtf8) {
+  TempDir dir;
+  dir.write("good.csv", data(false, false));
+  dir.write("bad.csv", "t\n1.5\ncaf\xe9\n");
+  dir.write("lat\xe9.csv", data(false, false));
+  dir.write("last.csv", data(false, false));
+  ProgramRun r = run(dir, {"analyse", "good.csv", "bad.csv", "lat\xe9.csv", "last.csv", "--unit", "d\xe9" "cades",
+                           "--bandwidth", "32.0", "--format", "json", "--keep-going", "-q"});
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  const std::vector<std::string> lines = lines_of(r.out);
+  ASSERT_EQ(lines.size(), 4u) << r.out << r.err;
+  std::vector<json> objects;
+  for (const std::string& l : lines) objects.push_back(json::parse(l));
+  EXPECT_EQ(objects[0]["unit"], "d\xef\xbf\xbd" "cades");
+  EXPECT_EQ(objects[1]["error"], "bad.csv, line 3, column 1 (t): 'caf\xef\xbf\xbd' is not a number");
+  EXPECT_EQ(objects[2]["name"], "lat\xef\xbf\xbd.csv");
+  EXPECT_EQ(objects[3]["name"], "last.csv");
+  EXPECT_EQ(objects[3]["p_zero"], objects[0]["p_zero"]);
+
+  // A batch run of a Latin-1 stem keeps its JSON and its summary row.
+  TempDir batch;
+  batch.write("caf\xe9.dat", data());
+  batch.write("w.cnl", control("caf\xe9.dat"));
+  batch.write("Runquorvel.cnl", "Runs = 1 *\nw.cnl *\n");
+  EXPECT_EQ(run(batch).exit_status, 0);
+  EXPECT_EQ(json::parse(batch.read("caf\xe9_quorvel.json"))["name"], "caf\xef\xbf\xbd");
+  EXPECT_EQ(lines_of(batch.read("Quorvel-summary.csv"))[1].rfind("caf\xe9,1024,32,", 0), 0u);
+}
+
+// Every 32-bit number of the CSV is the shortest decimal of its float, and
+// the JSON prints the same text.
+TEST(BatchFiles, SingleValuesAsTheirShortestDecimals) {
+  TempDir dir;
+  dir.write("w.dat", data());
+  dir.write("w.cnl", control("w.dat"));
+  dir.write("Runquorvel.cnl", "Runs = 1 *\nw.cnl *\n");
+  ASSERT_EQ(run(dir).exit_status, 0);
+  const std::string row = lines_of(dir.read("Quorvel-summary.csv"))[1];
+  const std::string json_text = dir.read("w_quorvel.json");
+  std::vector<std::string> cells;
+  for (std::size_t at = 0, comma; at <= row.size(); at = comma + 1) {
+    comma = row.find(',', at);
+    if (comma == std::string::npos) comma = row.size();
+    cells.push_back(row.substr(at, comma - at));
+  }
+  const char* keys[] = {"e", "p_quantile", "p_reversibility", "p_zero", "p_aliasing"};
+  for (std::size_t i = 0; i < 5; ++i) {
+    const std::string& cell = cells[3 + i];
+    char text[32];
+    const float f = std::stof(cell);
+    const auto end = std::to_chars(text, text + sizeof text, f).ptr;
+    EXPECT_EQ(std::string(text, end), cell) << keys[i];
+    EXPECT_NE(json_text.find("\"" + std::string(keys[i]) + "\":" + cell + ","), std::string::npos) << keys[i];
+  }
+  EXPECT_NE(json_text.find("\"e\":0.5,"), std::string::npos) << json_text.substr(0, 600);
+}
+
+// A series near 1e77 (its fourth powers overflow a double) has finite
+// statistics, and the tests of the series at 1.
+TEST(BatchFiles, SeriesNear1e77HasFiniteStatistics) {
+  TempDir dir;
+  std::string at_one, at_1e77;
+  for (const std::string& line : lines_of(data(false, false))) {
+    at_one += line + "\n";
+    at_1e77 += line + "e77\n";
+  }
+  dir.write("one.csv", at_one);
+  dir.write("big.csv", at_1e77);
+  ProgramRun r = run(dir, {"analyse", "one.csv", "big.csv", "--rate", "1000", "--bandwidth", "31.25", "--format",
+                           "json", "-q", "-o", "out"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const std::vector<std::string> lines = lines_of(r.out);
+  ASSERT_EQ(lines.size(), 2u);
+  const json one = json::parse(lines[0]), big = json::parse(lines[1]);
+  for (const char* key : {"mean", "sd", "skewness", "kurtosis"}) {
+    ASSERT_TRUE(big["data_statistics"][key].is_number()) << key << lines[1];
+  }
+  EXPECT_NEAR(big["data_statistics"]["kurtosis"].get<double>(), one["data_statistics"]["kurtosis"].get<double>(), 1e-9);
+  EXPECT_NEAR(big["data_statistics"]["sd"].get<double>() / 1e77, one["data_statistics"]["sd"].get<double>(), 1e-9);
+  EXPECT_EQ(big["p_zero"], one["p_zero"]);
+  EXPECT_EQ(dir.read("out/big_Quorvel.out").find("NaN"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvel::testing

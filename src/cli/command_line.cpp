@@ -23,10 +23,10 @@ int run_command_line(int argc, char** argv) {
   analyse->add_option("-c,--column", o.column, "Column to analyse: 1-based number or header name")
       ->capture_default_str();
   analyse->add_option("--delimiter", o.layout.delimiter, "Cell delimiter: auto, ',', ';' (decimal commas), tab or space")
-      ->check(CLI::IsMember({"auto", ",", ";", "tab", "space"}))
+      ->check(CLI::IsMember({"auto", ",", ";", "tab", "space"}).description(""))
       ->capture_default_str();
   analyse->add_option("--header", o.layout.header, "First line names the columns: yes, no or auto")
-      ->check(CLI::IsMember({"auto", "yes", "no"}))
+      ->check(CLI::IsMember({"auto", "yes", "no"}).description(""))
       ->capture_default_str();
   analyse->add_option("--unit", o.unit, "Sampling unit: kHz, Hz or the name of a time unit (days, years, ...)")
       ->capture_default_str();

@@ -67,9 +67,10 @@ void BatchOutputs::write_json(const std::string& name, const std::string& text) 
 }
 
 void BatchOutputs::write_summary() {
-  if (int status = write_output_file(kSummaryFile, csv_header() + rows_); status != 0) {
-    report_failure(kSummaryFile, output_failure_text(status));
-  }
+  const int status = write_output_file(kSummaryFile, csv_header() + rows_);
+  // Written after every run: a summary that cannot be is reported once.
+  if (status != 0 && !summary_failed_) report_failure(kSummaryFile, output_failure_text(status));
+  summary_failed_ = summary_failed_ || status != 0;
 }
 
 void BatchOutputs::report_failure(const std::string& name, const std::string& reason) {

@@ -26,6 +26,7 @@ class BatchOutputs {
   void write_summary();
   void report_failure(const std::string& name, const std::string& reason);
   std::string rows_;
+  bool summary_failed_ = false;
   bool failed_ = false;
 };
 

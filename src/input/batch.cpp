@@ -70,6 +70,49 @@ class RecordCopies {
   std::vector<CapturedRecord> records;
 };
 
+// Reads the name of run irun's control file from the batch list into
+// `report` and opens the file on unit 11; an error stops the batch.
+void open_control_file(int irun, RunReport& report) {
+  std::string line;
+  if (int status = read_fixed(kListUnit, 80, line); status != 0) {
+    if (status == kEndOfFile) {
+      writel(kConsoleUnit, "End of file on runquorvel.cnl reads");
+      writel(kErrorUnit, "End of file on runquovrel.cnl reads");
+    } else {
+      send(kConsoleAndErrorFile, listed("**** Error on reading name of cnl file ", irun, status), listed(line));
+    }
+    stop();
+  }
+  std::size_t star = line.find('*');
+  std::string name = star == std::string::npos ? std::string() : line.substr(0, star);
+  name.resize(80, ' ');
+  report.control = trimmed(name);
+
+  if (!file_exists(name)) {
+    send(kConsoleAndErrorFile, formatted("(/)"), listed("cnl file does not exist ", name));
+    stop();
+  }
+  if (int status = open_unit(kControlUnit, name, OpenStatus::Old); status != 0) {
+    send(kConsoleAndErrorFile, listed("**** Error on opening cnl file no. ", irun, status), listed(name));
+    stop();
+  }
+}
+
+// How a run that came back from `top` ended: too few valid values is the
+// one way a run that got to its pipeline comes back without its tests.
+void note_end(bool completed, const RunOutcome& outcome, const std::vector<CapturedRecord>& records,
+              RunReport& report) {
+  report.end = completed ? RunEnd::Completed : outcome.rp.M > 0 ? RunEnd::NotComputed : RunEnd::Abandoned;
+  if (report.end == RunEnd::Abandoned) {
+    report.datafile = unit_file_name(kDataUnit);
+    report.message = run_message(records);
+  } else {
+    report.datafile = trimmed(outcome.rp.datafile);
+    if (!completed) report.message = kNotComputedNotice;
+  }
+  report.outcome = &outcome;
+}
+
 }  // namespace
 
 int run_batch(const BatchObserver& observer) {
@@ -128,59 +171,26 @@ int run_batch(const BatchObserver& observer) {
     RunReport report;
     report.irun = irun;
     RunOutcome outcome;
+    // A run that stops is told with its message (but for an interrupting
+    // signal: such a run leaves nothing of its own behind).
+    auto tell_stop = [&](const std::string& message) {
+      if (!observer.ended) return;
+      report.end = RunEnd::Stopped;
+      report.datafile = unit_file_name(kDataUnit);
+      report.message = message;
+      observer.ended(report);
+    };
     try {
-      if (int status = read_fixed(kListUnit, 80, line); status != 0) {
-        if (status == kEndOfFile) {
-          writel(kConsoleUnit, "End of file on runquorvel.cnl reads");
-          writel(kErrorUnit, "End of file on runquovrel.cnl reads");
-        } else {
-          send(kConsoleAndErrorFile, listed("**** Error on reading name of cnl file ", irun, status), listed(line));
-        }
-        stop();
-      }
-      std::size_t star = line.find('*');
-      std::string name = star == std::string::npos ? std::string() : line.substr(0, star);
-      name.resize(80, ' ');
-      report.control = trimmed(name);
+      open_control_file(irun, report);
       if (observer.started) observer.started(irun, report.control);
-
-      if (!file_exists(name)) {
-        send(kConsoleAndErrorFile, formatted("(/)"), listed("cnl file does not exist ", name));
-        stop();
-      }
-      if (int status = open_unit(kControlUnit, name, OpenStatus::Old); status != 0) {
-        send(kConsoleAndErrorFile, listed("**** Error on opening cnl file no. ", irun, status), listed(name));
-        stop();
-      }
       const bool completed = top(run_timer, nruns, irun, observer.ended ? &outcome : nullptr);
       if (!completed) abandoned = true;
-      if (observer.ended) {
-        // Too few valid values is the one way a run that got to its
-        // pipeline comes back without its tests.
-        report.end = completed ? RunEnd::Completed : outcome.rp.M > 0 ? RunEnd::NotComputed : RunEnd::Abandoned;
-        report.datafile = completed || report.end == RunEnd::NotComputed ? trimmed(outcome.rp.datafile)
-                                                                          : unit_file_name(kDataUnit);
-        report.message = report.end == RunEnd::Completed     ? std::string()
-                         : report.end == RunEnd::NotComputed ? std::string(kNotComputedNotice)
-                                                             : run_message(copies.records);
-        report.outcome = &outcome;
-      }
+      note_end(completed, outcome, copies.records, report);
     } catch (const Stop& s) {
-      // An interrupted run leaves nothing of its own behind.
-      if (s.signal == 0 && observer.ended) {
-        report.end = RunEnd::Stopped;
-        report.datafile = unit_file_name(kDataUnit);
-        report.message = run_message(copies.records);
-        observer.ended(report);
-      }
+      if (s.signal == 0) tell_stop(run_message(copies.records));
       throw;
     } catch (const std::exception& e) {
-      if (observer.ended) {
-        report.end = RunEnd::Stopped;
-        report.datafile = unit_file_name(kDataUnit);
-        report.message = std::string("Unexpected failure: ") + e.what();
-        observer.ended(report);
-      }
+      tell_stop(std::string("Unexpected failure: ") + e.what());
       throw;
     }
     if (observer.ended) observer.ended(report);

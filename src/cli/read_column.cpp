@@ -60,8 +60,7 @@ std::vector<std::string> cells_of(const std::string& line, char delimiter) {
 
 // The delimiter the layout asks for, or the one the lines leave no doubt
 // about: ";" on every line (a comma is then a decimal comma), a tab on every
-// line where not every line has a comma, a comma anywhere, a tab on every
-// line; else blanks.
+// line where not every line has a comma, a comma anywhere; else blanks.
 char delimiter_of(const std::string& option, const std::vector<std::string>& lines, std::size_t first) {
   if (option == ",") return ',';
   if (option == ";") return ';';

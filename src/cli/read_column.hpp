@@ -18,9 +18,9 @@ class InputError : public std::runtime_error {
 // How the cells of a file are told apart and where its data start.
 struct TableLayout {
   // "auto", ",", ";", "tab" or "space" (blanks and tabs). Auto takes ";"
-  // when every line holds one, else "," when a line holds one, else "tab"
-  // when every line holds one, else blanks. With ";" a number may have a
-  // decimal comma (2,5 is 2.5).
+  // when every line holds one, else a tab when every line holds one and not
+  // every line a comma, else "," when a line holds one, else blanks. With
+  // ";" or a tab a number may have a decimal comma (2,5 is 2.5).
   std::string delimiter = "auto";
   // "yes": the first line names the columns; "no": it is data; "auto": it
   // names them when its cell in the column is not a number (a named column

@@ -12,7 +12,7 @@ root=$(pwd)
 seconds=${1:-20}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(field_readers top readhead format_reader record_writer run_data)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(field_readers top readhead format_reader record_writer run_data read_column)
 # Absolute paths: the harnesses work in directories of their own.
 BUILD=$(realpath -m "${QUORVEL_FUZZ_BUILD:-build-fuzz}")
 tag=${QUORVEL_FUZZ_TAG:-}  # tells the logs of runs in parallel apart

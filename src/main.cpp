@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "cli/batch_outputs.hpp"
 #include "cli/command_line.hpp"
@@ -21,11 +22,14 @@
 namespace {
 
 // A descriptor 0, 1 or 2 left closed by the caller would be taken by the
-// first file the program opens, and console lines would land in it.
+// first file the program opens, and console lines would land in it. It is
+// taken by /dev/null opened the other way round, so that every use of it
+// fails as it would on the closed descriptor: results written to a closed
+// standard output are a failed write, not a silent success.
 void make_standard_descriptors_valid() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    const int opened = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
     if (opened >= 0 && opened != fd) {
       dup2(opened, fd);
       close(opened);
@@ -47,11 +51,13 @@ int main(int argc, char** argv) {
   }
   quorvel::install_interrupt_handlers();
   int status = 0;
+  quorvel::cli::BatchOutputs outputs;
+  quorvel::cli::ProgressBar bar("Quorvel");
+  quorvel::BatchObserver observer;
+  observer.started = [&bar](int, const std::string& control) { bar.set_label(control); };
+  observer.ended = [&outputs](const quorvel::RunReport& run) { outputs.add(run); };
   try {
-    quorvel::cli::BatchOutputs outputs;
-    quorvel::cli::ProgressBar bar("Quorvel");
-    status = quorvel::run_batch([&outputs](const quorvel::RunOutcome& o) { outputs.add(o); });
-    if (outputs.failed()) status = 1;
+    status = quorvel::run_batch(observer);
   } catch (const quorvel::Stop& s) {
     status = s.status;
   } catch (const std::exception& e) {
@@ -59,6 +65,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, " Unexpected failure: %s\n", e.what());
     status = 1;
   }
+  // The summary is written afresh however the batch ended, but for a signal:
+  // an interrupted batch leaves the files of its name as they were.
+  if (quorvel::take_signal() == 0) outputs.finish();
+  if (outputs.failed() && status == 0) status = 1;
   // An interrupted run leaves no outputs of its own; earlier files of their
   // names stay as they were. A signal after the last safe point counts too.
   if (const int signal = quorvel::take_signal(); signal != 0) {

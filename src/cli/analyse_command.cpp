@@ -1,8 +1,10 @@
 #include "cli/analyse_command.hpp"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,6 +13,7 @@
 #include "cli/progress_bar.hpp"
 #include "cli/read_column.hpp"
 #include "cli/result_formats.hpp"
+#include "common/output_file.hpp"
 
 namespace quorvel::cli {
 namespace {
@@ -46,11 +49,43 @@ std::string option_of(const std::string& setting, bool time_unit) {
 
 std::string display_name(const std::string& file) { return file == "-" ? "stdin" : file; }
 
-bool write_file(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  out.close();
-  return static_cast<bool>(out);
+// The report, the value files and the JSON of an input in the output
+// folder, all or none: each is written under a temporary name, and they
+// are put in place once all are written. Throws Error when one cannot be.
+void write_outputs(const fs::path& folder, const std::string& stem, const std::string& name, const Result& r) {
+  const std::string json = json_text(result_json(name, r)) + '\n';
+  const std::pair<std::string, const std::string*> files[] = {{stem + "_Quorvel.out", &r.report},
+                                                              {stem + "-k3+_quorvel.out", &r.positive_file},
+                                                              {stem + "-k3-_quorvel.out", &r.negative_file},
+                                                              {stem + "_quorvel.json", &json}};
+  std::vector<OutputFile> staged;
+  auto fail = [&staged](const std::string& path, int status) {
+    for (OutputFile& f : staged) discard_output(f);
+    throw Error("cannot write " + path + ": " + output_failure_text(status));
+  };
+  for (const auto& [file, text] : files) {
+    const std::string path = (folder / file).string();
+    OutputFile f;
+    if (int status = create_output(path, f); status != 0) fail(path, status);
+    staged.push_back(f);
+    std::fwrite(text->data(), 1, text->size(), f.file);
+  }
+  for (OutputFile& f : staged) {
+    const std::string path = f.name;
+    if (int status = commit_output(f); status != 0) fail(path, status);
+  }
+}
+
+// Writes `text` on standard output at once; false, with the message on
+// standard error, when it did not all arrive (a full disk, a closed stream).
+bool delivered(const std::string& text) {
+  errno = 0;
+  std::cout << text << std::flush;
+  if (std::cout) return true;
+  const int e = errno;
+  std::cerr << "quorvel analyse: cannot write standard output" << (e ? std::string(": ") + std::strerror(e) : "")
+            << '\n';
+  return false;
 }
 
 }  // namespace
@@ -128,6 +163,12 @@ int run_analyse(const AnalyseOptions& o) {
         return 2;
       }
     }
+    // No output may replace an input of the invocation, whichever input
+    // (or link to one) stands at its name.
+    for (const std::string& f : o.files) {
+      if (f != "-") protect_input_file(f);
+      if (f == "-") protect_input(-1, 0, "stdin");
+    }
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder)) {
@@ -136,26 +177,26 @@ int run_analyse(const AnalyseOptions& o) {
     }
   }
 
-  if (o.format == "csv") std::cout << csv_header();
+  if (!delivered(o.format == "csv" ? csv_header() : "")) return 1;
   int status = 0;
   bool first_block = true;
   for (const std::string& file : o.files) {
     const std::string name = display_name(file);
+    std::string results;  // what this file gives on standard output
     auto fail = [&](const std::string& message) {
       std::cerr << "quorvel analyse: " << message << '\n';
-      if (o.format == "csv") std::cout << csv_failure_row(name, message);
-      if (o.format == "json") std::cout << failure_json(name, message).dump() << '\n';
-      std::cout.flush();
+      if (o.format == "csv") results = csv_failure_row(name, message);
+      if (o.format == "json") results = json_text(failure_json(name, message)) + '\n';
       status = 1;
     };
     try {
       std::vector<double> values;
       if (file == "-") {
-        values = read_column(std::cin, name, o.column);
+        values = read_column(std::cin, name, o.column, o.layout);
       } else {
         std::ifstream in(file, std::ios::binary);
         if (fs::is_directory(file) || !in) throw InputError(name + ": cannot be opened");
-        values = read_column(in, name, o.column);
+        values = read_column(in, name, o.column, o.layout);
       }
       Settings s = settings;
       s.title = name + " column " + o.column;
@@ -165,34 +206,24 @@ int run_analyse(const AnalyseOptions& o) {
         r = analyse(values, s);
       }
       if (!o.output.empty()) {
-        const std::string stem = output_stem(file);
-        const std::pair<std::string, const std::string*> outputs[] = {
-            {stem + "_Quorvel.out", &r.report},
-            {stem + "-k3+_quorvel.out", &r.positive_file},
-            {stem + "-k3-_quorvel.out", &r.negative_file}};
-        for (const auto& [out_name, text] : outputs) {
-          if (!write_file(folder / out_name, *text)) throw Error("cannot write " + (folder / out_name).string());
-        }
-        const std::string json_name = stem + "_quorvel.json";
-        if (!write_file(folder / json_name, result_json(name, r).dump() + '\n')) {
-          throw Error("cannot write " + (folder / json_name).string());
-        }
+        write_outputs(folder, output_stem(file), name, r);
         if (!o.quiet) std::cerr << name << ": report and value files in " << o.output << '\n';
       }
       if (o.format == "text") {
-        std::cout << (first_block ? "" : "\n") << text_block(name, r);
+        results = (first_block ? "" : "\n") + text_block(name, r);
         first_block = false;
       } else if (o.format == "json") {
-        std::cout << result_json(name, r).dump() << '\n';
+        results = json_text(result_json(name, r)) + '\n';
       } else {
-        std::cout << csv_row(name, r);
+        results = csv_row(name, r);
       }
-      std::cout.flush();
     } catch (const InputError& e) {
       fail(e.what());
     } catch (const std::exception& e) {  // the run's message, or no memory for a huge file
       fail(name + ": " + e.what());
     }
+    // Results that cannot be delivered end the command, --keep-going or not.
+    if (!delivered(results)) return 1;
     if (status != 0 && !o.keep_going) break;
   }
   return status;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/read_column.hpp"
 #include "quorvel/quorvel.hpp"
 
 namespace quorvel::cli {
@@ -14,6 +15,7 @@ namespace quorvel::cli {
 struct AnalyseOptions {
   std::vector<std::string> files;  // "-" is standard input
   std::string column = "1";        // 1-based number or header name
+  TableLayout layout;              // --delimiter, --header
   std::string unit = "Hz";
   double rate = 1.0;
   std::string band;     // "LO,HI" frequencies (kHz, Hz)

@@ -22,6 +22,12 @@ int run_command_line(int argc, char** argv) {
       ->required();
   analyse->add_option("-c,--column", o.column, "Column to analyse: 1-based number or header name")
       ->capture_default_str();
+  analyse->add_option("--delimiter", o.layout.delimiter, "Cell delimiter: auto, ',', ';' (decimal commas), tab or space")
+      ->check(CLI::IsMember({"auto", ",", ";", "tab", "space"}).description(""))
+      ->capture_default_str();
+  analyse->add_option("--header", o.layout.header, "First line names the columns: yes, no or auto")
+      ->check(CLI::IsMember({"auto", "yes", "no"}).description(""))
+      ->capture_default_str();
   analyse->add_option("--unit", o.unit, "Sampling unit: kHz, Hz or the name of a time unit (days, years, ...)")
       ->capture_default_str();
   analyse->add_option("--rate", o.rate, "Sampling rate (kHz, Hz), or the sampling interval in a time unit")
@@ -52,8 +58,14 @@ int run_command_line(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    // --help and --version end with status 0; every other parse error is a usage error.
-    return app.exit(e) == 0 ? 0 : 2;
+    // --help and --version end with status 0, unless their text could not
+    // be written; every other parse error is a usage error.
+    const int status = app.exit(e) == 0 ? 0 : 2;
+    if (status == 0 && !std::cout.flush()) {
+      std::cerr << "quorvel: cannot write standard output\n";
+      return 1;
+    }
+    return status;
   }
   if (!analyse->parsed()) {
     std::cerr << app.help();

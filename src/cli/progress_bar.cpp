@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "common/progress.hpp"
 
@@ -30,8 +32,17 @@ std::string clock_text(double seconds) {
   return text;
 }
 
+bool takes_escapes(const char* term) { return term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0; }
+
+std::string redraw_text(const std::string& line, std::size_t previous, bool escapes) {
+  if (escapes) return kReturn + line + kEraseRest;
+  const std::size_t rest = previous > line.size() ? previous - line.size() : 0;
+  return kReturn + line + std::string(rest, ' ') + (line.empty() ? kReturn : "");
+}
+
 ProgressBar::ProgressBar(std::string label, bool enabled) : label_(std::move(label)) {
   if (!enabled || !::isatty(STDERR_FILENO)) return;  // a log file gets no bar
+  escapes_ = takes_escapes(std::getenv("TERM"));
   set_progress_hook([this](int done, int total) { show(done, total); });
 }
 
@@ -55,15 +66,17 @@ void ProgressBar::show(int done, int total) {
   std::string left = done > 0 ? clock_text(elapsed / done * (total - done)) : "?";
   const std::string line = label_ + " bootstrap [" + bar + "] resample " + std::to_string(done) + " of " +
                            std::to_string(total) + "  elapsed " + clock_text(elapsed) + "  left " + left;
-  std::fprintf(stderr, "%s%s%s", kReturn, line.c_str(), kEraseRest);
+  std::fputs(redraw_text(line, width_, escapes_).c_str(), stderr);
   std::fflush(stderr);
+  width_ = line.size();
   drawn_ = true;
 }
 
 void ProgressBar::clear() {
   if (!drawn_) return;
-  std::fprintf(stderr, "%s%s", kReturn, kEraseRest);
+  std::fputs(redraw_text("", width_, escapes_).c_str(), stderr);
   std::fflush(stderr);
+  width_ = 0;
   drawn_ = false;
 }
 

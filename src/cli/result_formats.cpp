@@ -11,6 +11,27 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// A 32-bit quantity of the run, held as a double: the double of the
+// shortest decimal that reads back as the same float, so that the JSON
+// prints that decimal rather than the float's binary noise (0.604488,
+// not 0.6044880151748657). NaN stays NaN (null).
+double single(double v) {
+  if (!std::isfinite(v)) return v;
+  char text[32];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<float>(v));
+  if (ec != std::errc()) return v;
+  double d = v;
+  std::from_chars(text, end, d);
+  return d;
+}
+
+template <class Values>
+std::vector<double> singles(const Values& values) {
+  std::vector<double> out(values.begin(), values.end());
+  for (double& v : out) v = single(v);
+  return out;
+}
+
 json descriptive(const Descriptive& d) {
   return {{"mean", d.mean}, {"sd", d.sd}, {"skewness", d.skewness},
           {"kurtosis", d.kurtosis}, {"max", d.max}, {"min", d.min}};
@@ -21,16 +42,17 @@ json rows_of(const Plane& p) {
   json rows = json::array();
   const std::size_t n = static_cast<std::size_t>(p.size);
   for (std::size_t b = 0; n > 0 && (b + 1) * n <= p.values.size(); ++b) {
-    rows.push_back(std::vector<double>(p.values.begin() + b * n, p.values.begin() + (b + 1) * n));
+    rows.push_back(singles(std::vector<double>(p.values.begin() + b * n, p.values.begin() + (b + 1) * n)));
   }
   return rows;
 }
 
-// The shortest text that reads back as the same double; empty for NaN.
-std::string number(double v) {
+// A 32-bit quantity as the shortest text that reads back as the same
+// float; empty for NaN.
+std::string single_text(double v) {
   if (std::isnan(v)) return {};
   char text[32];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+  auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<float>(v));
   return std::string(text, ec == std::errc() ? end : text);
 }
 
@@ -72,14 +94,14 @@ std::string joined(const std::vector<std::string>& items) {
 json result_json(const std::string& name, const Result& r) {
   json j;
   j["name"] = name;
-  j["p_quantile"] = r.p_quantile;
-  j["p_reversibility"] = r.p_reversibility;
-  j["p_zero"] = r.p_zero;
-  j["p_aliasing"] = r.p_aliasing;
-  j["shuffled_quantile"] = r.shuffled_quantile;
-  j["shuffled_reversibility"] = r.shuffled_reversibility;
-  j["shuffled_zero"] = r.shuffled_zero;
-  j["shuffled_aliasing"] = r.shuffled_aliasing;
+  j["p_quantile"] = single(r.p_quantile);
+  j["p_reversibility"] = single(r.p_reversibility);
+  j["p_zero"] = single(r.p_zero);
+  j["p_aliasing"] = single(r.p_aliasing);
+  j["shuffled_quantile"] = single(r.shuffled_quantile);
+  j["shuffled_reversibility"] = single(r.shuffled_reversibility);
+  j["shuffled_zero"] = single(r.shuffled_zero);
+  j["shuffled_aliasing"] = single(r.shuffled_aliasing);
   j["quantile_z"] = r.quantile_z;
   j["zero_statistic"] = r.zero_statistic;
   j["reversibility_statistic"] = r.reversibility_statistic;
@@ -93,20 +115,20 @@ json result_json(const std::string& name, const Result& r) {
   j["zero_score"] = r.zero_score;
   j["reversibility_score"] = r.reversibility_score;
   j["aliasing_score"] = r.aliasing_score;
-  j["lambda_hat"] = r.lambda;
+  j["lambda_hat"] = single(r.lambda);
   j["N"] = r.n;
   j["M"] = r.frame_length;
   j["K"] = r.frames;
-  j["e"] = r.e;
-  j["bandwidth"] = r.bandwidth;
-  j["rate"] = r.rate;
+  j["e"] = single(r.e);
+  j["bandwidth"] = single(r.bandwidth);
+  j["rate"] = single(r.rate);
   j["unit"] = r.unit;
   j["band_index"] = {r.band_low_index, r.band_high_index};
-  j["band"] = {r.band_low, r.band_high};
+  j["band"] = {single(r.band_low), single(r.band_high)};
   j["stationary_positive"] = r.stationary_positive;
   j["stationary_negative"] = r.stationary_negative;
   j["aliasing_values"] = r.aliasing_values;
-  j["taper"] = r.taper;
+  j["taper"] = single(r.taper);
   j["resamples"] = r.resamples;
   j["data_statistics"] = descriptive(r.data);
   j["residual_statistics"] = r.residuals ? descriptive(*r.residuals) : json(nullptr);
@@ -115,18 +137,18 @@ json result_json(const std::string& name, const Result& r) {
     j["ar"] = {{"lags", a.lags},
                {"coefficients", a.coefficients},
                {"t_values", a.t_values},
-               {"adjusted_r2", a.adjusted_r2},
-               {"residual_sd", a.residual_sd},
-               {"white_noise_p", a.white_noise_p},
-               {"root_amplitudes", a.root_amplitudes},
-               {"root_values", a.root_values}};
+               {"adjusted_r2", single(a.adjusted_r2)},
+               {"residual_sd", single(a.residual_sd)},
+               {"white_noise_p", single(a.white_noise_p)},
+               {"root_amplitudes", singles(a.root_amplitudes)},
+               {"root_values", singles(a.root_values)}};
   } else {
     j["ar"] = nullptr;
   }
-  j["fractile_levels"] = r.fractile_levels;
-  j["fractiles"] = r.fractiles;
+  j["fractile_levels"] = singles(r.fractile_levels);
+  j["fractiles"] = singles(r.fractiles);
   j["fractile_p_values"] = r.fractile_p_values;
-  j["axis"] = r.positive.axis;
+  j["axis"] = singles(r.positive.axis);
   j["plane_positive"] = rows_of(r.positive);
   j["plane_negative"] = rows_of(r.negative);
   const ValueTable& t = r.values;
@@ -136,8 +158,9 @@ json result_json(const std::string& name, const Result& r) {
   }
   j["tests"] = json::array();
   for (const TestResult& t : r.tests) {
-    j["tests"].push_back({{"name", t.name}, {"statistic", t.statistic}, {"df", t.df}, {"p_asymptotic", t.p_asymptotic},
-                          {"p_shuffled", t.p_shuffled}, {"p", t.p}, {"shuffled", t.shuffled}});
+    j["tests"].push_back({{"name", t.name}, {"statistic", t.statistic}, {"df", t.df},
+                          {"p_asymptotic", single(t.p_asymptotic)}, {"p_shuffled", single(t.p_shuffled)},
+                          {"p", single(t.p)}, {"shuffled", t.shuffled}});
   }
   j["warnings"] = json::array();
   for (const Warning& w : r.warnings) j["warnings"].push_back({{"code", w.code}, {"text", w.text}});
@@ -146,6 +169,12 @@ json result_json(const std::string& name, const Result& r) {
 
 json failure_json(const std::string& name, const std::string& message) {
   return {{"name", name}, {"error", message}};
+}
+
+std::string json_text(const json& j) {
+  // Names, cells and options may hold any bytes; what is not UTF-8 is
+  // replaced (U+FFFD) rather than ending the output.
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string csv_header() {
@@ -158,9 +187,9 @@ std::string csv_row(const std::string& name, const Result& r) {
   std::string row = cell(name) + ',' + std::to_string(r.n) + ',' + std::to_string(r.frame_length);
   for (double v : {r.e, r.p_quantile, r.p_reversibility, r.p_zero, r.p_aliasing, r.shuffled_quantile,
                    r.shuffled_reversibility, r.shuffled_zero, r.shuffled_aliasing, r.lambda}) {
-    row += ',' + number(v);
+    row += ',' + single_text(v);
   }
-  for (const TestResult& t : r.tests) row += ',' + number(t.p);
+  for (const TestResult& t : r.tests) row += ',' + single_text(t.p);
   row += r.tests[0].shuffled ? ",shuffled" : ",asymptotic";
   std::vector<std::string> warnings;
   for (const Warning& w : r.warnings) warnings.push_back(w.text);

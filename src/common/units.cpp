@@ -18,11 +18,11 @@
 namespace quorvel {
 namespace {
 
+// An open file of a unit; an output's `temp` is its temporary file until
+// it is put in place (the output rule, common/output_file.hpp).
 struct FileUnit {
-  std::FILE* file = nullptr;
+  OutputFile f;
   bool reading = false;
-  std::string name;
-  std::string temp;  // a staged unit's temporary file, put in place at commit
 };
 
 std::map<int, FileUnit>& table() {
@@ -31,8 +31,19 @@ std::map<int, FileUnit>& table() {
 }
 
 thread_local std::vector<CapturedRecord>* capture_buffer = nullptr;
+std::vector<CapturedRecord>* record_copies = nullptr;
 bool write_failure_seen = false;
-std::string last_refusal;
+
+// The units whose files no output may replace.
+bool is_input_unit(int unit) {
+  return unit == kListUnit || unit == kErrorUnit || unit == kControlUnit || unit == kDataUnit;
+}
+
+// Forgets a unit whose file is closed (or was never opened).
+void forget(std::map<int, FileUnit>::iterator it) {
+  unprotect_input(it->first);
+  table().erase(it);
+}
 
 std::string trimmed_name(std::string_view name) {
   std::size_t end = name.find_last_not_of(' ');
@@ -43,7 +54,7 @@ std::FILE* stream_of(int unit) {
   if (unit == kConsoleUnit) return stdout;
   if (unit == kNoteUnit) return stderr;
   auto it = table().find(unit);
-  return it == table().end() ? nullptr : it->second.file;
+  return it == table().end() ? nullptr : it->second.f.file;
 }
 
 // Writes text and a newline; false when the stream reports an error.
@@ -61,21 +72,18 @@ bool put_line(std::FILE* f, std::string_view text) {
 bool report_write_failure(int unit, int status) {
   auto it = table().find(unit);
   if (it == table().end()) return false;
-  std::string name = it->second.name;
-  if (it->second.file) {
-    __fpurge(it->second.file);
-    std::fclose(it->second.file);
-  }
+  std::string name = it->second.f.name;
   // A staged file that failed is never put in place: the earlier file of
   // the name stays as it was.
-  if (!it->second.temp.empty()) ::unlink(it->second.temp.c_str());
-  table().erase(it);
+  discard_output(it->second.f);
+  forget(it);
   write_failure_seen = true;
 
   std::string message = " **** Error on writing " + name + " " + std::to_string(status) + " " +
                         (status > 0 ? std::strerror(status) : "write error");
   put_line(stdout, message);
   std::fflush(stdout);
+  if (record_copies) record_copies->push_back({kConsoleUnit, message});
   if (unit != kErrorUnit) {
     if (std::FILE* error_file = stream_of(kErrorUnit)) {
       if (!put_line(error_file, message) || std::fflush(error_file) != 0) {
@@ -91,65 +99,14 @@ bool flush_checked(int unit, bool& must_stop) {
   auto it = table().find(unit);
   if (it == table().end() || it->second.reading) return true;
   errno = 0;
-  if (std::fflush(it->second.file) == 0 && !std::ferror(it->second.file)) return true;
+  if (std::fflush(it->second.f.file) == 0 && !std::ferror(it->second.f.file)) return true;
   must_stop = report_write_failure(unit, errno ? errno : EIO) || must_stop;
   return false;
-}
-
-// Closes a staged unit's file and renames it into place; 0 or the errno.
-int put_in_place(FileUnit& u) {
-  errno = 0;
-  const bool closed = std::fclose(u.file) == 0;
-  u.file = nullptr;
-  if (closed && ::rename(u.temp.c_str(), u.name.c_str()) == 0) return 0;
-  return errno ? errno : EIO;
-}
-
-
-// A new file beside `path` for a staged unit, with the permissions that a
-// plain create would give.
-std::FILE* create_temporary(const std::string& path, std::string& temp) {
-  temp = path + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return nullptr;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  std::FILE* f = ::fdopen(fd, "wb");
-  if (!f) {
-    const int e = errno;
-    ::close(fd);
-    ::unlink(temp.c_str());
-    errno = e;
-  }
-  return f;
 }
 
 }  // namespace
 
 bool output_failed() { return write_failure_seen; }
-
-std::string refusal_reason() { return last_refusal; }
-
-int output_refusal(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return 0;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  if (!S_ISREG(st.st_mode)) {
-    last_refusal = path + " is not a regular file";
-    return kNotARegularFile;
-  }
-  for (int input : {kListUnit, kErrorUnit, kControlUnit, kDataUnit}) {
-    auto it = table().find(input);
-    struct stat in {};
-    if (it == table().end() || ::fstat(fileno(it->second.file), &in) != 0) continue;
-    if (in.st_dev == st.st_dev && in.st_ino == st.st_ino) {
-      last_refusal = path + " is the same file as " + it->second.name;
-      return kSameAsAnInput;
-    }
-  }
-  return 0;
-}
 
 bool same_file(std::string_view a, std::string_view b) {
   struct stat sa {}, sb {};
@@ -160,27 +117,31 @@ bool same_file(std::string_view a, std::string_view b) {
 int open_unit(int unit, std::string_view name, OpenStatus status) {
   if (MemoryFiles* m = memory_files()) return memory_open(*m, unit, name, status);
   close_unit(unit);
-  last_refusal.clear();
   std::string path = trimmed_name(name);
   if (path.empty()) return ENOENT;
-  std::string temp;
-  std::FILE* f = nullptr;
-  errno = 0;
+  OutputFile f;
   if (status == OpenStatus::Old) {
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return EISDIR;
     if (!exists) return ENOENT;
-    f = std::fopen(path.c_str(), "rb");
+    errno = 0;
+    f.file = std::fopen(path.c_str(), "rb");
+    if (!f.file) return errno ? errno : EIO;
+    f.name = path;
   } else {
-    if (int refused = output_refusal(path); refused != 0) return refused;
-    f = status == OpenStatus::Staged ? create_temporary(path, temp) : std::fopen(path.c_str(), "wb");
+    // Replace puts the new file in place at once: an earlier file of the
+    // name (or one it is linked to) is replaced, never emptied.
+    if (int s = create_output(path, f); s != 0) return s;
+    if (status == OpenStatus::Replace) {
+      if (int s = place_output(f); s != 0) return s;
+    }
   }
-  if (!f) return errno ? errno : EIO;
   // The error file is written a line at a time: its messages are on disk
   // however the program ends, and a failure shows at the message itself.
-  if (unit == kErrorUnit) std::setvbuf(f, nullptr, _IOLBF, BUFSIZ);
-  table()[unit] = FileUnit{f, status == OpenStatus::Old, path, temp};
+  if (unit == kErrorUnit) std::setvbuf(f.file, nullptr, _IOLBF, BUFSIZ);
+  if (is_input_unit(unit)) protect_input(unit, fileno(f.file), path);
+  table()[unit] = FileUnit{f, status == OpenStatus::Old};
   return 0;
 }
 
@@ -193,12 +154,12 @@ void close_unit(int unit) {
   }
   auto it = table().find(unit);
   if (it == table().end()) return;
-  if (!it->second.temp.empty()) {
+  if (!it->second.f.temp.empty()) {
     commit_unit(unit);
     return;
   }
-  std::fclose(it->second.file);
-  table().erase(it);
+  std::fclose(it->second.f.file);
+  forget(it);
 }
 
 void commit_unit(int unit) {
@@ -208,27 +169,25 @@ void commit_unit(int unit) {
     return;
   }
   auto it = table().find(unit);
-  if (it == table().end() || it->second.temp.empty()) return;
-  if (int status = put_in_place(it->second); status != 0) {
+  if (it == table().end() || it->second.f.temp.empty()) return;
+  if (int status = commit_output(it->second.f); status != 0) {
     if (report_write_failure(unit, status)) stop();
     return;
   }
-  table().erase(it);
+  forget(it);
 }
 
 void discard_unit(int unit) {
   auto it = table().find(unit);
   if (it == table().end()) return;
-  __fpurge(it->second.file);
-  std::fclose(it->second.file);
-  if (!it->second.temp.empty()) ::unlink(it->second.temp.c_str());
-  table().erase(it);
+  discard_output(it->second.f);
+  forget(it);
 }
 
 void discard_staged_units() {
   std::vector<int> staged;
   for (auto& [unit, u] : table()) {
-    if (!u.temp.empty()) staged.push_back(unit);
+    if (!u.f.temp.empty()) staged.push_back(unit);
   }
   for (int unit : staged) discard_unit(unit);
 }
@@ -270,18 +229,21 @@ bool close_all_units() {
   // in the error file.
   std::vector<int> staged;
   for (auto& [unit, u] : table()) {
-    if (!u.temp.empty()) staged.push_back(unit);
+    if (!u.f.temp.empty()) staged.push_back(unit);
   }
   for (int unit : staged) {
     auto it = table().find(unit);
-    if (int status = put_in_place(it->second); status != 0) {
+    if (int status = commit_output(it->second.f); status != 0) {
       report_write_failure(unit, status);
       ok = false;
     } else {
-      table().erase(it);
+      forget(it);
     }
   }
-  for (auto& [unit, u] : table()) std::fclose(u.file);
+  for (auto& [unit, u] : table()) {
+    std::fclose(u.f.file);
+    unprotect_input(unit);
+  }
   table().clear();
   std::fflush(stdout);
   std::fflush(stderr);
@@ -295,7 +257,7 @@ bool is_open(int unit) {
 
 std::string unit_file_name(int unit) {
   auto it = table().find(unit);
-  return it == table().end() ? std::string() : it->second.name;
+  return it == table().end() ? std::string() : it->second.f.name;
 }
 
 bool file_exists(std::string_view name) {
@@ -309,6 +271,10 @@ std::vector<CapturedRecord>* capture_records(std::vector<CapturedRecord>* buffer
   return std::exchange(capture_buffer, buffer);
 }
 
+std::vector<CapturedRecord>* copy_records(std::vector<CapturedRecord>* copies) {
+  return std::exchange(record_copies, copies);
+}
+
 void write_record(int unit, std::string_view record) {
   if (capture_buffer) {
     capture_buffer->push_back({unit, std::string(record)});
@@ -318,6 +284,9 @@ void write_record(int unit, std::string_view record) {
   check_interrupt();
   std::FILE* f = stream_of(unit);
   if (!f) return;
+  if (record_copies && (unit == kConsoleUnit || unit == kReportUnit)) {
+    record_copies->push_back({unit, std::string(record)});
+  }
   errno = 0;
   if (put_line(f, record)) return;
   if (f == stdout || f == stderr) {
@@ -332,7 +301,7 @@ int read_record(int unit, std::string& record) {
   record.clear();
   auto it = table().find(unit);
   if (it == table().end() || !it->second.reading) return EBADF;
-  std::FILE* f = it->second.file;
+  std::FILE* f = it->second.f.file;
   int c = std::getc(f);
   if (c == EOF) return std::ferror(f) ? EIO : kEndOfFile;
   while (c != EOF && c != '\n') {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/output_file.hpp"
+
 namespace quorvel {
 
 enum Unit : int {
@@ -26,13 +28,12 @@ inline constexpr int kFormatError = 5006;     // a format that cannot be parsed
 inline constexpr int kNameTooLong = -1;       // a file name we refuse to cut
 inline constexpr int kRecordTooLong = 5016;   // a record beyond kMaxRecordLength
 inline constexpr std::size_t kMaxRecordLength = std::size_t{16} << 20;
-inline constexpr int kNotARegularFile = -2;  // an output path held by a folder, FIFO, device
-inline constexpr int kSameAsAnInput = -3;    // an output path that is one of the inputs
 
-// Old: the file must exist and is read. Replace: the file is created or
-// emptied and written. Staged: written under a temporary name beside it in
-// the same folder and put in place by commit_unit, so that the file of the
-// name is only ever replaced whole.
+// Old: the file must exist and is read. Both outputs follow the output
+// rule (common/output_file.hpp): a new file under a temporary name beside
+// the name. Replace puts it in place at once and is then written (what it
+// holds is there however the program ends); Staged puts it in place at
+// commit_unit, so that the file of the name is only ever replaced whole.
 enum class OpenStatus { Old, Replace, Staged };
 
 // Opens `unit` on the file `name` (trailing blanks are not part of the
@@ -40,15 +41,10 @@ enum class OpenStatus { Old, Replace, Staged };
 // (errno of the failed open; a directory is refused). An output (Replace,
 // Staged) is refused when its path exists and is not a regular file
 // (kNotARegularFile), or is the same file as the batch list, the error
-// file, the control file or the data file open on their units
-// (kSameAsAnInput); refusal_reason() then says why in words.
+// file, the control file or the data file open on their units, or an
+// input of the invocation (kSameAsAnInput); refusal_reason() then says
+// why in words.
 int open_unit(int unit, std::string_view name, OpenStatus status);
-std::string refusal_reason();
-// Why an output may not be written at `path` (0 when it may): an existing
-// path that is no regular file (a FIFO would block, a device swallow the
-// output), or one of the inputs open on their units; for outputs written
-// outside the unit table.
-int output_refusal(const std::string& path);
 // True when both names exist and are one file (device and inode).
 bool same_file(std::string_view a, std::string_view b);
 // Closes a unit; what it had buffered is written first (a failure there
@@ -102,6 +98,11 @@ struct CapturedRecord {
   std::string text;
 };
 std::vector<CapturedRecord>* capture_records(std::vector<CapturedRecord>* buffer);
+
+// Keeps a copy of every record written on the console (unit 6) and the
+// report (unit 3) from here on in `copies`, which nullptr ends; returns the
+// one that was there before. The batch takes a run's messages from it.
+std::vector<CapturedRecord>* copy_records(std::vector<CapturedRecord>* copies);
 
 // Captures this thread's records into `buffer` while it lives; however the
 // scope is left (a stop included), the capture that was there before comes

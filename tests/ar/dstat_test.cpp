@@ -1,6 +1,7 @@
 // Descriptive statistics, the strided sum and the portmanteau test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -41,6 +42,75 @@ TEST(Dstat, EmptySeriesGivesTheExtremes) {
   EXPECT_EQ(m.max, -std::numeric_limits<double>::max());
   EXPECT_EQ(m.min, std::numeric_limits<double>::max());
   EXPECT_EQ(var2(std::vector<double>{7.0}), 0.0);
+}
+
+// The moments as they were taken before the data were scaled: the scaling
+// by a power of two must not change a bit of them for ordinary data.
+Moments unscaled(const std::vector<double>& x) {
+  Moments r;
+  const int n = static_cast<int>(x.size());
+  double sum = 0.0;
+  r.max = -std::numeric_limits<double>::max();
+  r.min = std::numeric_limits<double>::max();
+  for (double xi : x) {
+    sum += xi;
+    if (xi >= r.max) r.max = xi;
+    if (xi < r.min) r.min = xi;
+  }
+  r.mean = sum / n;
+  const double m = dsum(n, x.data(), 1) / n;
+  double s1 = 0.0, s2 = 0.0;
+  for (double xi : x) {
+    s1 += xi - m;
+    s2 += (xi - m) * (xi - m);
+  }
+  r.sd = std::sqrt(std::max((s2 - s1 * s1 / n) / (n - 1), 0.0));
+  double s3 = 0.0, s4 = 0.0;
+  for (double xi : x) {
+    const double d = xi - r.mean, d3 = d * d * d;
+    s3 += d3;
+    s4 += d3 * d;
+  }
+  const double sd2 = r.sd * r.sd;
+  r.skew = s3 / (n * (sd2 * r.sd));
+  r.kurt = s4 / (n * (sd2 * sd2)) - 3.0;
+  return r;
+}
+
+TEST(Dstat, OrdinaryDataGiveTheBitsOfTheUnscaledMoments) {
+  std::mt19937 gen(11);
+  std::exponential_distribution<double> skewed(1.0);
+  for (double magnitude : {1e-6, 0.37, 1.0, 3000.0, 6.5e9}) {
+    for (int n : {7, 409, 8192}) {
+      std::vector<double> x(n);
+      for (double& v : x) v = (skewed(gen) - 0.8) * magnitude;
+      const Moments got = dstat(x), want = unscaled(x);
+      for (auto [a, b] : {std::pair{got.mean, want.mean}, {got.sd, want.sd}, {got.skew, want.skew},
+                          {got.kurt, want.kurt}, {got.max, want.max}, {got.min, want.min}}) {
+        EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << magnitude << " " << n << ": " << a << " " << b;
+      }
+    }
+  }
+}
+
+// Finite data give finite statistics however large or small they are: a
+// series times 2^256 or 2^-1000 has the shape of the series itself, and one
+// near 1e77 (whose fourth powers overflow) the shape it has at 1.
+TEST(Dstat, FiniteDataGiveFiniteStatistics) {
+  std::mt19937 gen(5);
+  std::exponential_distribution<double> skewed(1.0);
+  std::vector<double> x(1000);
+  for (double& v : x) v = skewed(gen);
+  const Moments base = dstat(x);
+  for (double factor : {std::ldexp(1.0, 256), std::ldexp(1.0, -1000), 1e77, 1e300, -1e-300}) {
+    std::vector<double> y(x);
+    for (double& v : y) v *= factor;
+    const Moments m = dstat(y);
+    for (double v : {m.mean, m.sd, m.skew, m.kurt}) EXPECT_TRUE(std::isfinite(v)) << factor;
+    EXPECT_NEAR(m.skew, std::copysign(1.0, factor) * base.skew, 1e-12 * std::fabs(base.skew)) << factor;
+    EXPECT_NEAR(m.kurt, base.kurt, 1e-12 * std::fabs(base.kurt)) << factor;
+    EXPECT_NEAR(m.sd / std::fabs(factor), base.sd, 1e-12 * base.sd) << factor;
+  }
 }
 
 TEST(Dsum, UnitStrideEqualsPlainLoopToTheBit) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -115,5 +116,37 @@ std::vector<std::string> squeezed_lines(const std::string& text) {
 }
 
 fs::path source_dir() { return fs::path(QUORVEL_SOURCE_DIR); }
+
+ProgramRun run_program(const fs::path& dir, const std::vector<std::string>& args, const std::string& out) {
+  static TempDir streams;
+  std::string cmd = "cd '" + dir.string() + "' && '" + std::string(QUORVEL_BINARY) + "'";
+  for (const std::string& a : args) cmd += " '" + a + "'";
+  const fs::path s = streams.path();
+  cmd += " < /dev/null " + (out.empty() ? "> '" + (s / "out").string() + "'" : out) + " 2> '" + (s / "err").string() + "'";
+  const int status = std::system(cmd.c_str());
+  ProgramRun r;
+  r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = out.empty() ? streams.read("out") : "";
+  r.err = streams.read("err");
+  return r;
+}
+
+std::string noise_rows(bool with_header, bool constant) {
+  std::string text = with_header ? "Noise\nrows = 1024 columns = 1 rate = 1000.0 unit=Hz format =(f12.6)\n" : "";
+  unsigned state = 2009;
+  for (int i = 0; i < 1024; ++i) {
+    state = state * 1103515245u + 12345u;
+    char line[32];
+    std::snprintf(line, sizeof line, "%12.6f\n", constant ? 1.0 : static_cast<double>((state >> 8) % 20000) / 10000.0 - 1.0);
+    text += line;
+  }
+  return text;
+}
+
+std::string narrow_control(const std::string& datafile, const std::string& quantile) {
+  return "Data file name =" + datafile + " *\nColumn number = 1 *\nSampling unit =Hz *\nLower freq = 100.0 *\n"
+         "Upper freq = 300.0 *\n% taper = 0.0 *\nResolution bandwidth = 31.25 *\nNo whitening *\nstart = 1 *\n"
+         "end = 0 *\nResamples = 0 *\nQuantile = " + quantile + " *\n#\n";
+}
 
 }  // namespace quorvel::testing

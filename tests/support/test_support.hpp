@@ -38,4 +38,15 @@ std::vector<std::string> squeezed_lines(const std::string& text);
 // The directory of the shipped examples.
 std::filesystem::path source_dir();
 
+// Runs the program with `args` in `dir` (a batch without args), standard
+// input empty; standard output is caught, or goes where the shell
+// redirection `out` sends it ("> /dev/full", ">&-").
+ProgramRun run_program(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                       const std::string& out = "");
+// 1024 rows of white noise (or of a constant, which gives no p-values),
+// with a batch data file's two header lines or without.
+std::string noise_rows(bool with_header, bool constant = false);
+// A control file for `datafile` at 1000 Hz: frames of 32, band 100-300 Hz.
+std::string narrow_control(const std::string& datafile, const std::string& quantile = "0.8");
+
 }  // namespace quorvel::testing

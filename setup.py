@@ -1,0 +1,62 @@
+"""Builds the extension quorvel._core for `pip install .` and `python3 -m build`.
+
+The library's C++ sources below the bindings (tools/layers.txt: common,
+readers, stats, ar, engine, report, pipeline, library; not the batch driver
+src/input, the command line src/cli or src/main.cpp) and python/core.cpp are
+compiled with the flags of the CMake build: C++20, -O2, no contraction into
+fused multiply-adds, never fast-math, so the package computes the numbers the
+batch program prints. The version is the one of CMakeLists.txt's project().
+"""
+import pathlib
+import re
+
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
+from setuptools import setup
+
+ROOT = pathlib.Path(__file__).resolve().parent
+LAYERS = ("common", "readers", "stats", "ar", "engine", "report", "pipeline", "library")
+
+
+def version():
+    text = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    found = re.search(r"project\(\s*quorvel\s+VERSION\s+([0-9][0-9.]*)", text)
+    if not found:
+        raise RuntimeError("CMakeLists.txt: no project(quorvel VERSION x.y.z)")
+    return found.group(1)
+
+
+def headers():
+    """Every header the sources may include: a change to one rebuilds the extension."""
+    return [str(path.relative_to(ROOT)) for folder in ("src", "include") for path in sorted((ROOT / folder).rglob("*.hpp"))]
+
+
+def sources():
+    files = [str(path.relative_to(ROOT)) for layer in LAYERS for path in sorted((ROOT / "src" / layer).glob("*.cpp"))]
+    return files + ["python/core.cpp"]
+
+
+# Compiles on every processor (QUORVEL_BUILD_JOBS=n for fewer).
+ParallelCompile("QUORVEL_BUILD_JOBS", default=0).install()
+
+core = Pybind11Extension(
+    "quorvel._core",
+    sources(),
+    include_dirs=["src", "include"],
+    depends=headers() + ["CMakeLists.txt"],
+    define_macros=[("QUORVEL_VERSION", f'"{version()}"')],
+    cxx_std=20,
+    extra_compile_args=["-O2", "-ffp-contract=off", "-fno-fast-math", "-fno-semantic-interposition", "-pthread"],
+    extra_link_args=["-pthread"],
+)
+
+setup(
+    version=version(),
+    package_dir={"": "python"},
+    packages=["quorvel"],
+    package_data={"quorvel": ["py.typed", "*.pyi"]},
+    include_package_data=False,
+    ext_modules=[core],
+    cmdclass={"build_ext": build_ext},
+    # Apart from CMake's build/ folder.
+    options={"build": {"build_base": "build-python"}, "egg_info": {"egg_base": "build-python"}},
+)

@@ -1,8 +1,9 @@
 """Builds the extension quorvel._core for `pip install .` and `python3 -m build`.
 
-The library's C++ sources below the bindings (tools/layers.txt: common,
-readers, stats, ar, engine, report, pipeline, library; not the batch driver
-src/input, the command line src/cli or src/main.cpp) and python/core.cpp are
+The library's C++ sources — the layers of tools/layers.txt that the bindings
+stand on: the library and every layer it may include (common, readers,
+stats, ar, engine, report, pipeline), not the batch driver src/input, the
+command line src/cli or src/main.cpp — and python/core.cpp are
 compiled with the flags of the CMake build: C++20, -O2, no contraction into
 fused multiply-adds, never fast-math, so the package computes the numbers the
 batch program prints. The version is the one of CMakeLists.txt's project().
@@ -14,7 +15,6 @@ from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
 from setuptools import setup
 
 ROOT = pathlib.Path(__file__).resolve().parent
-LAYERS = ("common", "readers", "stats", "ar", "engine", "report", "pipeline", "library")
 
 
 def version():
@@ -30,8 +30,27 @@ def headers():
     return [str(path.relative_to(ROOT)) for folder in ("src", "include") for path in sorted((ROOT / folder).rglob("*.hpp"))]
 
 
+def library_layers():
+    """The folders of src/ that the library's layer and the layers below it hold (tools/layers.txt)."""
+    groups, allowed = {}, {}
+    for line in (ROOT / "tools" / "layers.txt").read_text(encoding="utf-8").splitlines():
+        words = line.split("#", 1)[0].split()
+        if len(words) > 2 and words[0] == "group":
+            groups[words[1]] = words[2:]
+        elif len(words) > 1 and words[0] == "allow":
+            allowed[words[1]] = words[2:]
+    folders = []
+    for group in ["library"] + allowed["library"]:
+        for pattern in groups[group]:
+            parts = pattern.split("/")
+            if parts[0] == "src" and len(parts) == 3 and parts[2] == "*":
+                folders.append(parts[1])
+    return folders
+
+
 def sources():
-    files = [str(path.relative_to(ROOT)) for layer in LAYERS for path in sorted((ROOT / "src" / layer).glob("*.cpp"))]
+    files = [str(path.relative_to(ROOT)) for layer in library_layers()
+             for path in sorted((ROOT / "src" / layer).glob("*.cpp"))]
     return files + ["python/core.cpp"]
 
 
@@ -49,6 +68,9 @@ core = Pybind11Extension(
     extra_link_args=["-pthread"],
 )
 
+# Builds apart from CMake's build/ folder (the egg-info's folder must exist).
+(ROOT / "build-python").mkdir(exist_ok=True)
+
 setup(
     version=version(),
     package_dir={"": "python"},
@@ -57,6 +79,5 @@ setup(
     include_package_data=False,
     ext_modules=[core],
     cmdclass={"build_ext": build_ext},
-    # Apart from CMake's build/ folder.
     options={"build": {"build_base": "build-python"}, "egg_info": {"egg_base": "build-python"}},
 )

@@ -208,6 +208,17 @@ class Result:
     `to_dict()` gives it as strict JSON and `Result.from_dict` reads such a
     dict back, or a batch's ``<stem>_quorvel.json`` file.
 
+    Parameters
+    ----------
+    **fields
+        Every attribute below, by name. A Result comes from `analyse`, or
+        from `Result.from_dict`, which fills what a dict lacks.
+
+    Raises
+    ------
+    TypeError
+        When built directly without one of the attributes.
+
     Attributes
     ----------
     tests : list of TestResult
@@ -347,6 +358,19 @@ class Result:
         Returns
         -------
         Result
+
+        Raises
+        ------
+        KeyError, TypeError, ValueError
+            A field that is there but malformed (a test without its p-value,
+            a plane that is not rows of numbers).
+
+        Examples
+        --------
+        >>> import json, numpy as np, quorvel
+        >>> r = quorvel.analyse(np.random.default_rng(5).standard_normal(800), seed=3)
+        >>> quorvel.Result.from_dict(json.loads(json.dumps(r.to_dict()))).p == r.p
+        True
         """
         band = d.get("band") or (math.nan, math.nan)
         band_index = d.get("band_index") or (0, 0)

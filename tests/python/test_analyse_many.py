@@ -83,6 +83,8 @@ def test_a_two_dimensional_array_is_one_series_per_column():
         quorvel.analyse_many(data[:, 0])
     with pytest.raises(TypeError, match="use analyse for one"):
         quorvel.analyse_many(pd.Series(data[:, 0]))
+    with pytest.raises(TypeError, match="use analyse for one"):
+        quorvel.analyse_many(list(data[:, 0]))
 
 
 def test_unknown_settings_and_bad_settings_raise_before_anything_runs():

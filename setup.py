@@ -11,8 +11,13 @@ batch program prints. The version is the one of CMakeLists.txt's project().
 import pathlib
 import re
 
-from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
 from setuptools import setup
+
+try:
+    from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
+except ImportError:  # pragma: no cover
+    raise SystemExit("building quorvel needs pybind11 for this Python (Debian: apt-get install python3-pybind11, "
+                     "and a venv of Debian's /usr/bin/python3 made with --system-site-packages)") from None
 
 ROOT = pathlib.Path(__file__).resolve().parent
 

@@ -43,7 +43,7 @@ def named(series: Any) -> List[Item]:
     if _is_pandas(series, "Series") or isinstance(series, (str, bytes)):
         raise TypeError("analyse_many takes many series (a list, a dict, a 2-D array or a DataFrame); "
                         "use analyse for one")
-    items = list(enumerate(series))
+    items: List[Item] = list(enumerate(series))
     if items and all(np.ndim(values) == 0 for _, values in items):
         raise TypeError("analyse_many takes many series, not one series of numbers; use analyse for one")
     return items

@@ -41,15 +41,20 @@ def test_mypy_strict_accepts_a_typed_user_script(tmp_path):
     pytest.importorskip("mypy")
     env = dict(os.environ)
     env.pop("MYPYPATH", None)
-    if "-packages" not in str(PACKAGE):  # a build tree: mypy finds it on MYPYPATH (and checks it too)
-        env["MYPYPATH"] = env["PYTHONPATH"] = str(PACKAGE.parent)
+    run_env = dict(env, MPLBACKEND="Agg")
+    if "-packages" not in str(PACKAGE):
+        # A build tree: mypy finds it on MYPYPATH and checks it as the script's
+        # own code (on PYTHONPATH it would take it for an installed package,
+        # whose errors it does not report).
+        env.pop("PYTHONPATH", None)
+        env["MYPYPATH"] = run_env["PYTHONPATH"] = str(PACKAGE.parent)
     done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--cache-dir", str(tmp_path / "cache"),
                            "--python-executable", sys.executable, str(SOURCE / "tests" / "python" / "typed_user.py")],
                           capture_output=True, text=True, env=env, cwd=tmp_path)
     assert done.returncode == 0, done.stdout + done.stderr
     # The script runs, too.
     ran = subprocess.run([sys.executable, str(SOURCE / "tests" / "python" / "typed_user.py")], capture_output=True,
-                         text=True, cwd=tmp_path, env=dict(env, MPLBACKEND="Agg"))
+                         text=True, cwd=tmp_path, env=run_env)
     assert ran.returncode == 0, ran.stderr
 
 

@@ -53,10 +53,14 @@ def test_report_value_files_and_planes_are_the_batch_programs(stem, run_batch):
     assert f"p-value = {r.p_zero:7.5f} for the zero trispectrum test" in r.report
     assert r.plane_positive.shape == (len(r.axis), len(r.axis))
     assert r.K == r.N // r.M
-    # The batch's own JSON file reads back as the same result.
+    # The batch's own JSON file reads back as the same result (its numbers
+    # may be written to the 32-bit precision the run computes in).
     batch_json = quorvel.Result.from_dict(json.loads((folder / f"{stem}_quorvel.json").read_text()))
-    assert key(batch_json) == key(r)
-    assert np.array_equal(batch_json.plane_negative, r.plane_negative)
+    for a, b in zip(batch_json.tests, r.tests):
+        assert (a.name, a.shuffled) == (b.name, b.shuffled)
+        assert np.allclose(a[1:6], b[1:6], rtol=1e-6, atol=0.0, equal_nan=True), (a, b)
+    assert np.allclose(batch_json.plane_negative, r.plane_negative, rtol=1e-6, atol=0.0)
+    assert np.allclose(batch_json.plane_positive, r.plane_positive, rtol=1e-6, atol=0.0)
 
 
 def test_result_fields_table_dict_and_pickle():

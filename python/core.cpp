@@ -202,8 +202,13 @@ py::dict analyse(py::array_t<double, py::array::c_style | py::array::forcecast> 
 
 }  // namespace
 
+#ifndef QUORVEL_VERSION
+#error "QUORVEL_VERSION (the project's version) must be defined by the build"
+#endif
+
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Quorvel library's call (use the package quorvel)";
+  m.attr("__version__") = QUORVEL_VERSION;
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);

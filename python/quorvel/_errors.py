@@ -1,4 +1,5 @@
 """The package's errors and warnings."""
+from __future__ import annotations
 
 
 class QuorvelError(ValueError):
@@ -20,6 +21,6 @@ class QuorvelTypeError(QuorvelError, TypeError):
 class QuorvelWarning(UserWarning):
     """A notice of a run; `code` names its kind ("consistency", "low_count", ...)."""
 
-    def __init__(self, text, code=""):
+    def __init__(self, text: str, code: str = "") -> None:
         super().__init__(text)
         self.code = code

@@ -3,8 +3,8 @@
 
 trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", band = NULL,
                              bandwidth = "auto", frame.length = NULL, taper = 0, ar.order = NULL,
-                             ar.threshold = 0.05, resamples = 199, quantile = 0.8, seed = NULL, start = 1,
-                             end = 0, threads = getOption("quorvel.threads", 2L)) {
+                             ar.threshold = 0.05, resamples = 199, quantile = 0.8, seed = NULL,
+                             threads = getOption("quorvel.threads", 2L)) {
   call <- sys.call()
   fail <- function(message, kind = "settings") stop(quorvel.condition(message, call, kind, "error"))
   # One line, also when the series comes as a value (do.call).
@@ -32,6 +32,7 @@ trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", ba
   if (!is.character(unit) || length(unit) != 1L || is.na(unit) || !nzchar(unit)) {
     fail("'unit' must be a text such as \"Hz\", \"kHz\" or \"years\"")
   }
+  time.unit <- is.time.unit(unit, fail)
   frequency <- number(frequency, "frequency")
   if (frequency <= 0) fail("'frequency' must be positive")
   if (is.null(band)) band <- c(0, 0)
@@ -43,27 +44,32 @@ trispectrum.test <- function(x, frequency = stats::frequency(x), unit = "Hz", ba
   } else {
     bandwidth <- number(bandwidth, "bandwidth")
   }
-  if (!is.null(seed)) seed <- whole(seed, "seed", 0, 2^32 - 1)
+  resamples <- as.integer(whole(resamples, "resamples"))
+  if (!is.null(seed)) {
+    seed <- whole(seed, "seed", 0, 2^32 - 1)
+  } else if (resamples > 0) {
+    # From R's own generator, so that set.seed() reproduces the shuffles.
+    seed <- floor(stats::runif(1L) * 2^32)
+  }
   frame.length <- if (is.null(frame.length)) 0L else as.integer(whole(frame.length, "frame.length", 10))
   threads <- as.integer(whole(threads, "threads", 1))
 
   settings <- list(
     unit = unit,
     # For a time unit the library takes the sampling interval.
-    rate = if (is.time.unit(unit)) 1 / frequency else frequency,
+    rate = if (time.unit) 1 / frequency else frequency,
     frame_length = frame.length, threads = threads,
     band_low = as.double(band[1]), band_high = as.double(band[2]),
     taper = number(taper, "taper"), bandwidth = bandwidth,
     ar_order = if (is.null(ar.order)) NULL else as.integer(whole(ar.order, "ar.order")),
     ar_threshold = number(ar.threshold, "ar.threshold"),
-    start = as.integer(whole(start, "start")), end = as.integer(whole(end, "end")),
-    resamples = as.integer(whole(resamples, "resamples")), quantile = number(quantile, "quantile"),
+    resamples = resamples, quantile = number(quantile, "quantile"),
     seed = seed, title = substr(data.name, 1L, 80L)
   )
   res <- .Call(quorvel_analyse, x, settings)
   if (isTRUE(res$interrupted)) interrupted()
   if (!is.null(res$error)) fail(r.words(res$error), res$kind)
-  result <- new.quorvel(res, settings, data.name, match.call())
+  result <- new.quorvel(res, settings, time.unit, data.name, match.call())
   for (i in seq_along(res$warnings$text)) {
     warning(quorvel.condition(res$warnings$text[i], call, "warning", "warning", code = res$warnings$code[i]))
   }
@@ -97,31 +103,37 @@ interrupted <- function() {
   invokeRestart("abort")
 }
 
-# kHz and Hz are frequency units; any other unit text names a time unit.
-is.time.unit <- function(unit) !grepl("kHz|khz|Hz|hz", unit)
+# The library's rule: Hz and kHz in any letter case are frequency units,
+# another frequency unit is refused, any other word names a time unit.
+is.time.unit <- function(unit, fail) {
+  answer <- .Call(quorvel_is_time_unit, unit)
+  if (is.list(answer)) fail(answer$error, answer$kind)
+  answer
+}
 
-new.quorvel <- function(res, settings, data.name, call) {
-  htest <- function(name, method, statistic, parameter) {
-    test <- list(statistic = statistic, parameter = parameter, p.value = unname(res$p[name]),
-                 method = method, data.name = data.name)
-    shuffled <- unname(res$shuffled[name])
-    if (!is.na(shuffled)) test$shuffled.p.value <- shuffled
-    structure(test, class = "htest")
-  }
-  chisq <- function(name, method) {
-    htest(name, method, c("X-squared" = unname(res$statistic[name])), c(df = unname(res$df[name])))
-  }
+test.names <- c("nonlinearity", "reversibility", "gaussianity", "aliasing")
+
+new.quorvel <- function(res, settings, time.unit, data.name, call) {
+  t <- res$tests
   stationary <- sum(res$counts[c("positive", "negative")])
-  tests <- list(
-    nonlinearity = htest("nonlinearity",
-                         sprintf("Quantile trispectrum-based nonlinearity test (%s quantile)", settings$quantile),
-                         c(z = unname(res$statistic["nonlinearity"])), c(n = stationary)),
-    reversibility = chisq("reversibility", "Trispectrum time reversibility test"),
-    gaussianity = chisq("gaussianity", "Zero trispectrum (Gaussianity) test"),
-    aliasing = chisq("aliasing", "Trispectrum aliasing test")
-  )
+  methods <- c(nonlinearity = sprintf("Quantile trispectrum-based nonlinearity test (%s quantile)", settings$quantile),
+               reversibility = "Trispectrum time reversibility test",
+               gaussianity = "Zero trispectrum (Gaussianity) test",
+               aliasing = "Trispectrum aliasing test")
+  htest <- function(name) {
+    i <- match(name, t$name)
+    statistic <- if (name == "nonlinearity") c(z = t$statistic[i]) else c("X-squared" = t$statistic[i])
+    parameter <- if (name == "nonlinearity") c(n = stationary) else c(df = t$df[i])
+    structure(class = c("quorvel_test", "htest"), list(
+      statistic = statistic, parameter = parameter,
+      # The p-value to read: the Shuffled one when the bootstrap ran.
+      p.value = t$p[i], p.type = if (t$shuffled[i]) "shuffled" else "asymptotic",
+      asymptotic.p.value = t$p_asymptotic[i],
+      shuffled.p.value = if (is.nan(t$p_shuffled[i])) NA_real_ else t$p_shuffled[i],
+      resamples = res$resamples, method = methods[[name]], data.name = data.name))
+  }
+  tests <- stats::setNames(lapply(test.names, htest), test.names)
 
-  time.unit <- is.time.unit(settings$unit)
   axis.name <- sprintf("%s (%s)", if (time.unit) "period" else "frequency", settings$unit)
   plane <- function(p) {
     m <- matrix(p$values, nrow = p$size, ncol = p$size)
@@ -145,8 +157,8 @@ new.quorvel <- function(res, settings, data.name, call) {
     lambda = res$lambda, e = res$e, M = res$M, K = res$K, N = res$n,
     rate = res$rate, unit = settings$unit, bandwidth = res$bandwidth,
     band = res$band, band.index = res$band_index, counts = res$counts,
-    taper = res$taper, resamples = res$resamples, valid = res$valid,
-    warnings = as.character(res$warnings$text),
+    taper = res$taper, resamples = res$resamples, seed = settings$seed, valid = res$valid,
+    warnings = stats::setNames(as.character(res$warnings$text), res$warnings$code),
     ar = ar,
     descriptive = as.data.frame(rbind(data = res$data, residuals = res$residuals)),
     fractiles = data.frame(level = res$fractile_levels, fractile = res$fractiles,
@@ -159,14 +171,42 @@ new.quorvel <- function(res, settings, data.name, call) {
   ), class = "quorvel")
 }
 
-# Each warning once, with its count when a pass of the bootstrap repeated it.
-counted <- function(warnings) {
-  kinds <- unique(warnings)
-  times <- tabulate(match(warnings, kinds), length(kinds))
-  paste0(kinds, ifelse(times > 1, sprintf(" (%d times)", times), ""))
+# A p-value as text: "= 0.0452", "< 0.005" for a Shuffled 0 (no resample as
+# extreme: below 1/(B+1)), "< 2.2e-16" below the machine's resolution. The
+# digits grow until the rounded value lies on the same side of 0.1, 0.05,
+# 0.01 and 0.001 as the p-value itself, so rounding never changes a verdict.
+p.text <- function(p, digits, shuffled = FALSE, resamples = 0) {
+  if (is.na(p)) return("= NA")
+  if (shuffled && p == 0) return(paste("<", format(1 / (resamples + 1), digits = max(1L, digits))))
+  if (p < .Machine$double.eps) return(format.pval(p, digits = max(1L, digits))) # "< 2.2e-16", as htest
+  levels <- c(0.1, 0.05, 0.01, 0.001)
+  for (d in max(1L, digits):15L) {
+    text <- format(signif(p, d), digits = d)
+    if (all((as.numeric(text) < levels) == (p < levels))) break
+  }
+  paste("=", text)
 }
 
-shuffled.p.value <- function(test) if (is.null(test$shuffled.p.value)) NA_real_ else test$shuffled.p.value
+p.digits <- function(digits) max(1L, digits - 3L) # as print.htest
+
+print.quorvel_test <- function(x, digits = getOption("digits"), ...) {
+  cat("\n")
+  cat(strwrap(x$method, prefix = "\t"), sep = "\n")
+  cat("\n")
+  cat("data:  ", x$data.name, "\n", sep = "")
+  shuffled <- identical(x$p.type, "shuffled")
+  out <- c(paste(names(x$statistic), "=", format(x$statistic, digits = max(1L, digits - 2L))),
+           paste(names(x$parameter), "=", format(x$parameter, digits = max(1L, digits - 2L))),
+           paste(if (shuffled) "Shuffled p-value" else "asymptotic p-value",
+                 p.text(x$p.value, p.digits(digits), shuffled, x$resamples)))
+  cat(strwrap(paste(out, collapse = ", ")), sep = "\n")
+  if (shuffled) {
+    cat("(", x$resamples, " resamples; asymptotic p-value ", p.text(x$asymptotic.p.value, p.digits(digits)),
+        ")\n", sep = "")
+  }
+  cat("\n")
+  invisible(x)
+}
 
 print.quorvel <- function(x, digits = getOption("digits"), ...) {
   cat("\nTrispectrum tests of ", x$data.name, ": N = ", x$N, ", M = ", x$M, ", e = ",
@@ -175,91 +215,74 @@ print.quorvel <- function(x, digits = getOption("digits"), ...) {
     lines <- utils::capture.output(print(test, digits = digits, ...))
     while (length(lines) && !nzchar(lines[length(lines)])) lines <- lines[-length(lines)]
     cat(lines, sep = "\n")
-    if (!is.null(test$shuffled.p.value)) {
-      cat("shuffled p-value = ", format(test$shuffled.p.value, digits = max(1L, digits - 3L)),
-          " (", x$resamples, " resamples)\n", sep = "")
-    }
   }
-  if (length(x$warnings)) cat("\nWarnings:\n", paste0("  ", counted(x$warnings), "\n"), sep = "")
+  if (length(x$warnings)) cat("\nWarnings:\n", paste0("  ", x$warnings, "\n"), sep = "")
   cat("\n")
   invisible(x)
 }
 
+# A row per test: the p-value to read and what it is, then both p-values.
+test.table <- function(tests) {
+  column <- function(field) unname(vapply(tests, function(t) t[[field]], 0))
+  data.frame(test = names(tests),
+             statistic = column("statistic"), parameter = column("parameter"),
+             p.value = column("p.value"),
+             p.type = unname(vapply(tests, `[[`, "", "p.type")),
+             asymptotic.p.value = column("asymptotic.p.value"),
+             shuffled.p.value = column("shuffled.p.value"),
+             method = unname(vapply(tests, `[[`, "", "method")),
+             stringsAsFactors = FALSE)
+}
+
 summary.quorvel <- function(object, ...) {
-  data.frame(p.value = vapply(object$tests, `[[`, 0, "p.value"),
-             shuffled.p.value = vapply(object$tests, shuffled.p.value, 0))
+  table <- test.table(object$tests)
+  rownames(table) <- table$test
+  table <- table[c("p.value", "p.type", "asymptotic.p.value", "shuffled.p.value")]
+  structure(table, class = c("summary.quorvel", "data.frame"), resamples = object$resamples)
+}
+
+print.summary.quorvel <- function(x, digits = getOption("digits"), ...) {
+  shown <- data.frame(row.names = rownames(x), check.names = FALSE,
+    p.value = mapply(function(p, type) sub("^= ", "", p.text(p, p.digits(digits), type == "shuffled",
+                                                             attr(x, "resamples"))),
+                     x$p.value, x$p.type),
+    read = x$p.type,
+    asymptotic = vapply(x$asymptotic.p.value, function(p) sub("^= ", "", p.text(p, p.digits(digits))), ""),
+    shuffled = vapply(x$shuffled.p.value, function(p) {
+      sub("^= ", "", p.text(p, p.digits(digits), TRUE, attr(x, "resamples")))
+    }, ""))
+  print(shown, right = TRUE)
+  invisible(x)
 }
 
 as.data.frame.quorvel <- function(x, row.names = NULL, optional = FALSE, ...) {
-  row <- data.frame(series = x$data.name, N = x$N, M = x$M, e = x$e, lambda = x$lambda)
+  row <- data.frame(series = x$data.name, N = x$N, M = x$M, e = x$e, lambda = x$lambda,
+                    resamples = x$resamples)
   row[paste0("p.", names(x$tests))] <- lapply(x$tests, `[[`, "p.value")
-  row[paste0("shuffled.", names(x$tests))] <- lapply(x$tests, shuffled.p.value)
-  row$warnings <- paste(counted(x$warnings), collapse = "; ")
+  row[paste0("asymptotic.", names(x$tests))] <- lapply(x$tests, `[[`, "asymptotic.p.value")
+  row[paste0("shuffled.", names(x$tests))] <- lapply(x$tests, `[[`, "shuffled.p.value")
+  row$warnings <- paste(x$warnings, collapse = "; ")
   if (!is.null(row.names)) rownames(row) <- row.names
   row
 }
 
-# The planes on a -log10 p scale (a p-value of a pair is one minus its
-# chi-square probability), with the 5 % and 1 % contours; then the histogram
-# of the trispectral probabilities against the uniform law of a linear series.
-plot.quorvel <- function(x, which = 1:3, ...) {
-  if (!is.numeric(which) || !length(which) || !all(which %in% 1:3)) {
-    stop("'which' must hold numbers from 1 to 3 (positive plane, negative plane, histogram)")
-  }
-  # One panel keeps the caller's layout (par(mfrow) set by the caller).
-  old <- if (length(which) > 1L) par(mfrow = c(1L, length(which)), mar = c(5, 5.5, 4, 1)) else par(mar = c(5, 5.5, 4, 1))
-  on.exit(par(old))
-  for (w in which) {
-    if (w == 3) {
-      draw_probabilities(x)
-    } else {
-      draw_plane(x, c("positive", "negative")[w])
-    }
-  }
-  invisible(x)
+# Methods for broom's tidy() and glance(), registered on generics when it is
+# there (NAMESPACE), so the package does not depend on it.
+tidy.quorvel <- function(x, ...) {
+  table <- test.table(x$tests)
+  table$resamples <- x$resamples
+  table
 }
 
-draw_plane <- function(x, which) {
-  m <- x$planes[[which]]
-  n <- nrow(m)
-  title <- sprintf("%s: k3 %s 0", x$data.name, if (which == "positive") ">" else "<")
-  if (n == 0L) {
-    graphics::plot.new()
-    graphics::title(main = title)
-    return(invisible())
-  }
-  # One scale for every run: from p = 1 to p = 1e-4 and below.
-  zmax <- 4
-  z <- pmin(-log10(1 - m), zmax)
-  # Only pairs with the second frequency at most the first carry a
-  # probability; a pair without any trifrequency holds 0.
-  z[col(m) > row(m) | m == 0] <- NA
-  colours <- hcl.colors(64, "viridis")
-  at <- seq_len(n)
-  image(at, at, z, zlim = c(0, zmax), col = colours, axes = FALSE, main = title,
-        xlab = names(dimnames(m))[1], ylab = "")
-  graphics::title(ylab = names(dimnames(m))[2], line = 4)
-  ticks <- unique(round(seq(1, n, length.out = min(n, 6L))))
-  labels <- format(x$axis[ticks], digits = 4)
-  axis(1, at = ticks, labels = labels)
-  axis(2, at = ticks, labels = labels, las = 1)
-  box()
-  if (n >= 2L && sum(is.finite(z)) > 1L) {
-    contour(at, at, z, levels = -log10(c(0.05, 0.01)), lty = c(2, 1), col = "white", add = TRUE,
-            drawlabels = FALSE)
-  }
-  key <- c(0.5, 0.05, 0.01, 0.001, 1e-4)
-  shade <- colours[pmin(length(colours), 1L + floor(-log10(key) / zmax * length(colours)))]
-  legend("topleft", fill = c(shade, NA, NA), border = c(rep("black", 5), NA, NA),
-         lty = c(rep(NA, 5), 2, 1), col = "grey40",
-         legend = c(format(key[-5]), "1e-4 and below", "5 % contour", "1 % contour"),
-         title = "p of the pair", bty = "n", cex = 0.8)
+tidy.quorvel_test <- function(x, ...) {
+  table <- test.table(list(test = x))
+  table$test <- NULL
+  table$resamples <- x$resamples
+  table
 }
 
-draw_probabilities <- function(x) {
-  p <- pmin(pmax(x$values$probability, 0), 1)
-  hist(p, breaks = seq(0, 1, by = 0.05), freq = FALSE, col = "grey85", xlab = "trispectral probability",
-       main = sprintf("%s: trispectral probabilities", x$data.name))
-  abline(h = 1, lty = 2)
-  legend("top", lty = 2, legend = "uniform (linear series)", bty = "n")
+glance.quorvel <- function(x, ...) {
+  data.frame(series = x$data.name, N = x$N, M = x$M, K = x$K, e = x$e, lambda = x$lambda,
+             valid = x$valid, resamples = x$resamples,
+             seed = if (is.null(x$seed)) NA_real_ else x$seed, warnings = length(x$warnings))
 }

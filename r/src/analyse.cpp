@@ -27,8 +27,6 @@ quorvel::Settings settings_of(const Rcpp::List& s) {
   out.bandwidth = Rcpp::as<double>(s["bandwidth"]);
   if (!Rf_isNull(s["ar_order"])) out.ar_order = Rcpp::as<int>(s["ar_order"]);
   out.ar_threshold = Rcpp::as<double>(s["ar_threshold"]);
-  out.start = Rcpp::as<int>(s["start"]);
-  out.end = Rcpp::as<int>(s["end"]);
   out.resamples = Rcpp::as<int>(s["resamples"]);
   out.quantile = Rcpp::as<double>(s["quantile"]);
   // The R code has checked that a seed is a whole number in 0 .. 2^32 - 1.
@@ -85,16 +83,22 @@ Rcpp::List value_table(const quorvel::ValueTable& v) {
 // Rcpp's List::create takes at most 20 elements, so the result is built by name.
 Rcpp::List result_list(const quorvel::Result& r) {
   Rcpp::List out;
-  out["p"] = Rcpp::NumericVector::create(_["nonlinearity"] = r.p_quantile, _["reversibility"] = r.p_reversibility,
-                                         _["gaussianity"] = r.p_zero, _["aliasing"] = r.p_aliasing);
-  out["shuffled"] = Rcpp::NumericVector::create(
-      _["nonlinearity"] = r.shuffled_quantile, _["reversibility"] = r.shuffled_reversibility,
-      _["gaussianity"] = r.shuffled_zero, _["aliasing"] = r.shuffled_aliasing);
-  out["statistic"] = Rcpp::NumericVector::create(
-      _["nonlinearity"] = r.quantile_z, _["reversibility"] = r.reversibility_statistic,
-      _["gaussianity"] = r.zero_statistic, _["aliasing"] = r.aliasing_statistic);
-  out["df"] = Rcpp::NumericVector::create(_["reversibility"] = r.reversibility_df, _["gaussianity"] = r.zero_df,
-                                          _["aliasing"] = r.aliasing_df);
+  // The four tests as columns, in the library's order.
+  Rcpp::CharacterVector names;
+  Rcpp::NumericVector statistic, df, p_asymptotic, p_shuffled, p;
+  Rcpp::LogicalVector shuffled;
+  for (const quorvel::TestResult& t : r.tests) {
+    names.push_back(t.name);
+    statistic.push_back(t.statistic);
+    df.push_back(t.df);
+    p_asymptotic.push_back(t.p_asymptotic);
+    p_shuffled.push_back(t.p_shuffled);
+    p.push_back(t.p);
+    shuffled.push_back(t.shuffled);
+  }
+  out["tests"] = Rcpp::List::create(_["name"] = names, _["statistic"] = statistic, _["df"] = df,
+                                    _["p_asymptotic"] = p_asymptotic, _["p_shuffled"] = p_shuffled, _["p"] = p,
+                                    _["shuffled"] = shuffled);
   out["valid"] = r.valid;
   out["aliasing_valid"] = r.aliasing_valid;
   out["lambda"] = r.lambda;
@@ -162,9 +166,23 @@ extern "C" SEXP quorvel_analyse(SEXP series, SEXP settings) {
   END_RCPP
 }
 
+// The library's rule for units: TRUE for a time unit, FALSE for Hz or kHz;
+// a refused unit comes back as list(error = message, kind = "settings").
+extern "C" SEXP quorvel_is_time_unit(SEXP unit) {
+  BEGIN_RCPP
+  try {
+    return Rcpp::wrap(quorvel::is_time_unit(Rcpp::as<std::string>(unit)));
+  } catch (const quorvel::SettingsError& e) {
+    return Rcpp::List::create(_["error"] = std::string(e.what()), _["kind"] = "settings");
+  }
+  END_RCPP
+}
+
 extern "C" void R_init_quorvel(DllInfo* dll) {
-  static const R_CallMethodDef calls[] = {{"quorvel_analyse", reinterpret_cast<DL_FUNC>(&quorvel_analyse), 2},
-                                          {nullptr, nullptr, 0}};
+  static const R_CallMethodDef calls[] = {
+      {"quorvel_analyse", reinterpret_cast<DL_FUNC>(&quorvel_analyse), 2},
+      {"quorvel_is_time_unit", reinterpret_cast<DL_FUNC>(&quorvel_is_time_unit), 1},
+      {nullptr, nullptr, 0}};
   R_registerRoutines(dll, nullptr, calls, nullptr, nullptr);
   R_useDynamicSymbols(dll, FALSE);
 }

@@ -50,9 +50,26 @@ std::string trimmed_name(std::string_view name) {
   return std::string(end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1));
 }
 
+// The console units. A host that owns the console (the R package) builds
+// with QUORVEL_HOSTED_CONSOLE: its calls run on memory files, whose console
+// units take the notices as data, so these streams are never written there.
+#ifdef QUORVEL_HOSTED_CONSOLE
+std::FILE* console_stream() { return nullptr; }
+std::FILE* note_stream() { return nullptr; }
+#else
+std::FILE* console_stream() { return stdout; }
+std::FILE* note_stream() { return stderr; }
+#endif
+
+// Flushes the console units (std::fflush(nullptr) would flush every stream).
+void flush_console() {
+  if (std::FILE* f = console_stream()) std::fflush(f);
+  if (std::FILE* f = note_stream()) std::fflush(f);
+}
+
 std::FILE* stream_of(int unit) {
-  if (unit == kConsoleUnit) return stdout;
-  if (unit == kNoteUnit) return stderr;
+  if (unit == kConsoleUnit) return console_stream();
+  if (unit == kNoteUnit) return note_stream();
   auto it = table().find(unit);
   return it == table().end() ? nullptr : it->second.f.file;
 }
@@ -81,8 +98,10 @@ bool report_write_failure(int unit, int status) {
 
   std::string message = " **** Error on writing " + name + " " + std::to_string(status) + " " +
                         (status > 0 ? std::strerror(status) : "write error");
-  put_line(stdout, message);
-  std::fflush(stdout);
+  if (std::FILE* console = console_stream()) {
+    put_line(console, message);
+    std::fflush(console);
+  }
   if (record_copies) record_copies->push_back({kConsoleUnit, message});
   if (unit != kErrorUnit) {
     if (std::FILE* error_file = stream_of(kErrorUnit)) {
@@ -194,7 +213,7 @@ void discard_staged_units() {
 
 void rewind_unit(int unit) {
   if (MemoryFiles* m = memory_files()) return memory_rewind(*m, unit);
-  if (std::FILE* f = stream_of(unit); f && f != stdout && f != stderr) {
+  if (std::FILE* f = stream_of(unit); f && f != console_stream() && f != note_stream()) {
     std::rewind(f);
   }
 }
@@ -202,7 +221,7 @@ void rewind_unit(int unit) {
 void flush_unit(int unit) {
   if (memory_files()) return;
   if (unit == kConsoleUnit || unit == kNoteUnit) {
-    std::fflush(stream_of(unit));
+    if (std::FILE* f = stream_of(unit)) std::fflush(f);
     return;
   }
   bool must_stop = false;
@@ -218,8 +237,7 @@ bool flush_all_units() {
   }
   units.push_back(kErrorUnit);
   for (int unit : units) ok = flush_checked(unit, must_stop) && ok;
-  std::fflush(stdout);
-  std::fflush(stderr);
+  flush_console();
   return ok;
 }
 
@@ -245,8 +263,7 @@ bool close_all_units() {
     unprotect_input(unit);
   }
   table().clear();
-  std::fflush(stdout);
-  std::fflush(stderr);
+  flush_console();
   return ok && !write_failure_seen;
 }
 
@@ -289,7 +306,7 @@ void write_record(int unit, std::string_view record) {
   }
   errno = 0;
   if (put_line(f, record)) return;
-  if (f == stdout || f == stderr) {
+  if (f == console_stream() || f == note_stream()) {
     std::clearerr(f);
     return;
   }

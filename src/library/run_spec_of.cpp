@@ -252,9 +252,11 @@ void refuse_problem(const Plan& p, const Settings& s) {
       refuse("frame_length", frames + " on " + std::to_string(rp.N) + " values give e = ln M / ln N = " + shown(rp.e) +
              ", outside (0.01, 0.99)");
     case SizingProblem::TooFewTrifrequencies:
-    case SizingProblem::NoPositiveValues:
       refuse("band", "the band holds too few trifrequencies for the tests (" + std::to_string(p.grid.npos + p.grid.nneg) +
-             "; at least 6 with k3 > 0 among them): widen band_low .. band_high or " + take_longer);
+             "; at least 6): widen band_low .. band_high or " + take_longer);
+    case SizingProblem::NoPositiveValues:
+      refuse("band", "the band holds no trifrequency with k3 > 0 (its lowest frequency must be at most a third of "
+                     "its highest): widen band_low .. band_high");
     case SizingProblem::TooManyValues:
       refuse("band", frames + " over this band give more trispectrum values than one run can hold: narrow the band or " +
              "take shorter frames");

@@ -216,6 +216,7 @@ TEST(Analyse, RefusesBadSettingsAndDataInTheCallersTerms) {
       {noise, with([](Settings& s) { s.unit = "days", s.band_high = 1; }), Setting, "band_high",
        "below two sampling intervals"},
       {noise, with([](Settings& s) { s.band_low = 0.2, s.band_high = 0.21; }), Setting, "band", "single frequency"},
+      {noise, with([](Settings& s) { s.band_low = 0.25, s.band_high = 0.5; }), Setting, "band", "no trifrequency with k3 > 0"},
       {with_nan, Settings{}, Data, "", "values[100] is NaN (0-based)"},
       {with_inf, Settings{}, Data, "", "values[2999] is -inf (0-based)"},
       {std::vector<double>(30, 1.0), Settings{}, Data, "", "the series has 30 values to analyse; the shortest frame (12 points) needs at least 48"},

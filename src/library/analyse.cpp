@@ -13,7 +13,7 @@
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "library/run_result.hpp"
-#include "library/run_spec_of.hpp"
+#include "library/checked_run.hpp"
 #include "pipeline/run_plan.hpp"
 #include "quorvel/quorvel.hpp"
 #include "report/head.hpp"
@@ -82,7 +82,7 @@ void run_in_memory(std::span<const double> series, RunSpec spec, const Settings&
 
 Result analyse(std::span<const double> series, const Settings& settings) {
   std::vector<Warning> warnings;
-  const RunSpec spec = run_spec_of(series, settings, warnings);
+  const RunSpec spec = checked_run(series, settings, warnings);
   MemoryFiles files;
   RunOutcome outcome;
   try {

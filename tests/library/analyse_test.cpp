@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "library/run_spec_of.hpp"
+#include "library/checked_run.hpp"
 #include "quorvel/quorvel.hpp"
 #include "support/test_support.hpp"
 

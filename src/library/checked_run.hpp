@@ -14,7 +14,7 @@ namespace quorvel {
 // settings give neither a bandwidth nor a frame length. Warnings of the
 // settings themselves (a bootstrap that cannot run) go to `warnings`.
 // Throws SettingsError or DataError.
-RunSpec run_spec_of(std::span<const double> series, const Settings& settings, std::vector<Warning>& warnings);
+RunSpec checked_run(std::span<const double> series, const Settings& settings, std::vector<Warning>& warnings);
 
 // Throws the error of a plan's problem in the caller's terms (nothing for
 // a plan without one).

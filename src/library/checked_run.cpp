@@ -1,4 +1,4 @@
-#include "library/run_spec_of.hpp"
+#include "library/checked_run.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -178,7 +178,7 @@ int automatic_frame_length(long long n) {
   return static_cast<int>(std::min<long long>(kChosenFrame, n / 4));
 }
 
-RunSpec run_spec_of(std::span<const double> series, const Settings& s, std::vector<Warning>& warnings) {
+RunSpec checked_run(std::span<const double> series, const Settings& s, std::vector<Warning>& warnings) {
   RunSpec spec = settings_spec(s);
   if (series.empty()) throw DataError("the series is empty");
   if (series.size() > static_cast<std::size_t>(INT_MAX)) {

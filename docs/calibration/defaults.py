@@ -583,7 +583,7 @@ def tables(cells, models, lengths, peers):
     if any(kind == "mild" for kind, _, _ in cells):
         out.append("")
         out.append("**The `non_gaussian` warning on long, mildly non-Gaussian i.i.d. series** (resamples=0, frames "
-                   "of 16 points: e ≤ 1/3 from 4,099 values on): as above")
+                   "of 16 points: e ≤ 0.3333 from 4,100 values on): as above")
         out.append("")
         out += mild_table(cells)
     if any(kind == "frame" for kind, _, _ in cells):

@@ -21,10 +21,10 @@ RunSpec checked_run(std::span<const double> series, const Settings& settings, st
 void refuse_problem(const Plan& plan, const Settings& settings);
 
 // The frame length chosen for n values when the settings give none:
-// kChosenFrame points, the frame whose tests had the most power in the
-// simulations of the statistical guidance (from 100 to 32,768 values), at
-// a cost that grows only linearly with n; it meets the consistency
-// condition ln M / ln n <= 1/3 from 4,097 values on. Shorter series take
+// kChosenFrame points, the frame whose tests had the most power, or close
+// to it, in the simulations of the statistical guidance (100 to 4,096
+// values), at a cost that grows only linearly with n; the run's consistency
+// check (e = ln M / ln n at most 0.3333) passes from 4,100 values on. Shorter series take
 // four frames of n / 4 points; 0 when n is below four of the shortest
 // frames whose tests can be computed.
 inline constexpr int kShortestFrame = 12;  // 20 stationary values: 12 valid ones at least

@@ -259,21 +259,21 @@ def quorvel_task(model, n, first, count):
         with warnings.catch_warnings():
             warnings.simplefilter("ignore")
             new = quorvel.analyse(x, seed=seed, threads=1)
-            row["p"] = [t["p"] for t in new.tests]
-            row["shuffled"] = all(t["shuffled"] for t in new.tests)
+            row["p"] = [t.p for t in new.tests]
+            row["shuffled"] = all(t.shuffled for t in new.tests)
             row["warnings"] = sorted({w.code for w in new.warnings})
             row["lags"] = len(new.ar["lags"]) if new.ar else 0
             row["M"] = new.M
             asym = quorvel.analyse(x, seed=seed, threads=1, resamples=0)
-            row["p_asym"] = [t["p"] for t in asym.tests]
-            row["asym_same"] = [t["p_asymptotic"] for t in new.tests] == row["p_asym"]
+            row["p_asym"] = [t.p for t in asym.tests]
+            row["asym_same"] = [t.p_asymptotic for t in new.tests] == row["p_asym"]
             row["asym_warnings"] = sorted({w.code for w in asym.warnings})
             moments = asym.residual_statistics or asym.data_statistics
             row["skewness"] = moments["skewness"]
             row["kurtosis"] = moments["kurtosis"]
             try:
                 old = quorvel.analyse(x, seed=seed, threads=1, ar_order=0, resamples=0, frame_length=previous_frame(n))
-                row["p_old"] = [t["p"] for t in old.tests]
+                row["p_old"] = [t.p for t in old.tests]
             except quorvel.QuorvelError as error:
                 row["p_old"] = None
                 row["old_error"] = str(error)
@@ -340,7 +340,7 @@ def frame_task(model, n, first, count):
             warnings.simplefilter("ignore")
             for m in FRAMES:
                 if 4 * m <= n:
-                    row[str(m)] = [t["p"] for t in quorvel.analyse(x, seed=call_seed(model, n, r), threads=1,
+                    row[str(m)] = [t.p for t in quorvel.analyse(x, seed=call_seed(model, n, r), threads=1,
                                                                    frame_length=m).tests]
         rows.append(row)
     return rows
@@ -357,7 +357,7 @@ def mild_task(model, n, first, count):
             warnings.simplefilter("ignore")
             asym = quorvel.analyse(x, threads=1, resamples=0)
         moments = asym.residual_statistics or asym.data_statistics
-        rows.append({"r": r, "p_asym": [t["p"] for t in asym.tests], "asym_warnings": sorted({w.code for w in asym.warnings}),
+        rows.append({"r": r, "p_asym": [t.p for t in asym.tests], "asym_warnings": sorted({w.code for w in asym.warnings}),
                      "skewness": moments["skewness"], "kurtosis": moments["kurtosis"]})
     return rows
 
@@ -553,7 +553,7 @@ def tables(cells, models, lengths, peers):
     power = [m for m in chosen if not m[1]]
     out = []
     out.append("Share of runs with p < 0.05, in %, with its binomial standard error in brackets. "
-               "Quorvel: the p-value each test reports (`tests[i][\"p\"]`) of a call with no settings"
+               "Quorvel: the p-value each test reports (`tests[i].p`) of a call with no settings"
                + ("; peers: BDS (dimension 2, ε = 1.5 sd) on AIC-chosen AR residuals, tseries' terasvirta.test "
                   "and white.test (lag 1), on the first runs of the same series." if peers else "."))
     out.append("")
